@@ -1,0 +1,111 @@
+#pragma once
+
+// The one error report of the program. A routine that traps failures runs its steps
+// through a Handler: a step that fails is reported (the long report with a way out, or the
+// short one) and the routine either goes on with its next step ("resume next") or returns
+// ("leave"), as the caller decides from the step's result.
+
+#include <QString>
+#include <exception>
+#include <functional>
+#include <new>
+#include <utility>
+
+namespace zbasErrorTrap {
+
+// The current run-time error: number and description of the last trapped failure.
+struct ErrObject {
+    int Number = 0;
+    QString Description;
+    void Clear()
+    {
+        Number = 0;
+        Description.clear();
+    }
+};
+ErrObject& Err();
+
+// Well-known error numbers of the program's own failures.
+enum ErrorNumber : int {
+    InvalidProcedureCall = 5,
+    OutOfMemory = 7,
+    SubscriptOutOfRange = 9,
+    TypeMismatch = 13,
+};
+
+// A trapped failure with its number and description. System calls raise the system's
+// error number and text.
+class RuntimeError : public std::exception {
+public:
+    RuntimeError(int number, QString description)
+        : m_number(number)
+        , m_description(std::move(description))
+        , m_what(m_description.toUtf8())
+    {
+    }
+    int number() const { return m_number; }
+    const QString& description() const { return m_description; }
+    const char* what() const noexcept override { return m_what.constData(); }
+
+private:
+    int m_number;
+    QString m_description;
+    QByteArray m_what;
+};
+
+[[noreturn]] void Raise(int number, const QString& description);
+// Raises the failure of a system call from its error number (errno on POSIX).
+[[noreturn]] void RaiseSystemError(int number);
+
+// The long report: "Unexpected Error: ..." with OK and Cancel. Cancel unloads the viewer
+// window through its normal close path. Always returns to the caller.
+void ErrorTrap(const QString& moduleLabel, const QString& routineName);
+// The short report: "number : description" with OK only.
+void ErrorBrief();
+
+// What Cancel in the long report does: unload the viewer window. Set by the viewer.
+void setUnloadViewer(std::function<void()> unload);
+
+// Sets Err from the exception being handled. Used by Handler and by anyone who must
+// catch a failure by hand.
+void setErrFromCurrentException();
+
+class Handler {
+public:
+    using Report = std::function<void()>;
+
+    // Reports through ErrorTrap with the module label and the routine name.
+    static Handler trap(const QString& moduleLabel, const QString& routineName);
+    // Reports through ErrorBrief.
+    static Handler brief();
+    // Reports nothing: the failure is ignored.
+    static Handler silent();
+
+    // Runs one step. Returns true when it succeeded; on a failure the failure is reported
+    // and false returned, and the caller goes on or leaves.
+    template <class Step> bool operator()(Step&& step)
+    {
+        try {
+            std::forward<Step>(step)();
+            return true;
+        } catch (const std::exception&) {
+            setErrFromCurrentException();
+        }
+        m_failed = true;
+        if (m_report)
+            m_report();
+        return false;
+    }
+
+    bool anyFailed() const { return m_failed; }
+
+private:
+    explicit Handler(Report report)
+        : m_report(std::move(report))
+    {
+    }
+    Report m_report;
+    bool m_failed = false;
+};
+
+} // namespace zbasErrorTrap

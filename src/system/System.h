@@ -1,0 +1,49 @@
+#pragma once
+
+// The operating-system layer: the few services of the file system and the process that
+// the viewer needs, in standard types only, so that it builds on POSIX and on Windows
+// without the rest of the program knowing which. Paths are the file system's own bytes.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sys {
+
+// The native path separator, as text: "/" on POSIX, "\" on Windows.
+extern const char* const PathSeparator;
+
+// A failed system call: its error number and the system's text for it.
+struct SystemError {
+    int number = 0;
+    std::string description;
+};
+
+// Attributes of a path, as far as the viewer asks about them.
+struct PathAttributes {
+    bool directory = false;
+    bool regularFile = false;
+    bool readOnly = false;
+};
+
+// The attributes of path (following links), or nothing when they cannot be read.
+std::optional<PathAttributes> attributesOf(const std::string& path);
+
+// One entry of a folder listing: its name and whether it is (or links to) a directory.
+struct FolderEntry {
+    std::string name;
+    bool directory = false;
+};
+
+// The entries of one folder, without "." and "..", in the order the system gives them.
+// A folder that cannot be read lists nothing.
+std::vector<FolderEntry> listFolder(const std::string& folder);
+
+// The process's current directory, or empty text when it cannot be read.
+std::string currentDirectory();
+
+// The system's text for an error number.
+std::string errorText(int number);
+
+} // namespace sys

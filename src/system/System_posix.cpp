@@ -1,0 +1,74 @@
+#include "system/System.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <memory>
+#include <type_traits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sys {
+
+const char* const PathSeparator = "/";
+
+std::optional<PathAttributes> attributesOf(const std::string& path)
+{
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    PathAttributes attributes;
+    attributes.directory = S_ISDIR(info.st_mode);
+    attributes.regularFile = S_ISREG(info.st_mode);
+    attributes.readOnly = (info.st_mode & S_IWUSR) == 0;
+    return attributes;
+}
+
+std::vector<FolderEntry> listFolder(const std::string& folder)
+{
+    std::vector<FolderEntry> entries;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir)
+        return entries;
+    const int dirFd = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        bool directory = entry->d_type == DT_DIR;
+        // A link may point at a folder, and some file systems do not fill in the type:
+        // only then is the entry looked at more closely.
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat info {};
+            directory = ::fstatat(dirFd, name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+        }
+        entries.push_back({ name, directory });
+    }
+    return entries;
+}
+
+std::string currentDirectory()
+{
+    std::string buffer(4096, '\0');
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE)
+            return {};
+        buffer.resize(buffer.size() * 2);
+    }
+    buffer.resize(std::strlen(buffer.c_str()));
+    return buffer;
+}
+
+std::string errorText(int number)
+{
+    char buffer[256] = {};
+    // The GNU and the XSI forms of strerror_r differ in their result; both fill buffer or
+    // return a static text.
+    auto result = ::strerror_r(number, buffer, sizeof buffer);
+    if constexpr (std::is_same_v<decltype(result), char*>)
+        return result ? std::string(result) : std::string(buffer);
+    else
+        return std::string(buffer);
+}
+
+} // namespace sys

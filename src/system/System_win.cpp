@@ -1,0 +1,69 @@
+#include "system/System.h"
+
+#include <windows.h>
+
+namespace sys {
+
+const char* const PathSeparator = "\\";
+
+std::optional<PathAttributes> attributesOf(const std::string& path)
+{
+    if (path.empty())
+        return std::nullopt;
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return std::nullopt;
+    PathAttributes result;
+    result.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    result.regularFile = !result.directory && (attributes & FILE_ATTRIBUTE_DEVICE) == 0;
+    result.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    return result;
+}
+
+std::vector<FolderEntry> listFolder(const std::string& folder)
+{
+    std::vector<FolderEntry> entries;
+    std::string pattern = folder;
+    if (pattern.empty() || pattern.back() != '\\')
+        pattern += '\\';
+    pattern += '*';
+    WIN32_FIND_DATAA found {};
+    HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return entries;
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        entries.push_back({ name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 });
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return entries;
+}
+
+std::string currentDirectory()
+{
+    const DWORD size = ::GetCurrentDirectoryA(0, nullptr);
+    if (size == 0)
+        return {};
+    std::string buffer(size, '\0');
+    const DWORD written = ::GetCurrentDirectoryA(size, buffer.data());
+    buffer.resize(written);
+    return buffer;
+}
+
+std::string errorText(int number)
+{
+    char* text = nullptr;
+    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER
+            | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(number), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string result = length ? std::string(text, length) : std::string();
+    if (text)
+        ::LocalFree(text);
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r'))
+        result.pop_back();
+    return result;
+}
+
+} // namespace sys

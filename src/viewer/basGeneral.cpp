@@ -1,0 +1,126 @@
+#include "viewer/basGeneral.h"
+
+#include "platform/zbasErrorTrap.h"
+#include "system/System.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+using namespace zbasErrorTrap;
+
+namespace basGeneral {
+
+TextArray PicturePaths;
+std::string AppFolder;
+
+const std::string& TextArray::at(std::int32_t index) const
+{
+    if (index < 1 || index > count())
+        Raise(SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+    return m_items[static_cast<std::size_t>(index - 1)];
+}
+
+std::string& TextArray::at(std::int32_t index)
+{
+    return const_cast<std::string&>(std::as_const(*this).at(index));
+}
+
+const std::string& Separator()
+{
+    static const std::string separator = sys::PathSeparator;
+    return separator;
+}
+
+std::string ProgramFolder()
+{
+    std::string folder = QCoreApplication::applicationDirPath().toLocal8Bit().toStdString();
+    if (folder.empty() || folder.back() != Separator().back())
+        folder += Separator();
+    return folder;
+}
+
+bool PathExists(const std::string& path) { return sys::attributesOf(path).has_value(); }
+
+bool FolderExists(const std::string& path)
+{
+    const auto attributes = sys::attributesOf(path);
+    return attributes && attributes->directory;
+}
+
+std::string StripEnds(std::string text, const std::string& part)
+{
+    if (part.empty())
+        return text;
+    std::size_t begin = 0;
+    while (text.compare(begin, part.size(), part) == 0)
+        begin += part.size();
+    std::size_t end = text.size();
+    while (end >= begin + part.size() && text.compare(end - part.size(), part.size(), part) == 0)
+        end -= part.size();
+    return text.substr(begin, end - begin);
+}
+
+void AddFile(const std::string& path) { PicturePaths.append(path); }
+
+namespace {
+
+// Compares by character code: the bytes of the names taken as unsigned, the shorter text
+// first when one begins the other.
+int compareExact(const std::string& a, const std::string& b) { return a.compare(b); }
+
+QString upperForm(const std::string& text) { return QString::fromUtf8(text).toUpper(); }
+
+int compareUpper(const std::string& a, const std::string& b)
+{
+    return QString::compare(upperForm(a), upperForm(b), Qt::CaseSensitive);
+}
+
+// The quicksort with the middle entry's text as pivot. It recurses into the smaller part
+// and loops over the larger one, which sorts exactly the same ranges but keeps the stack
+// shallow whatever the input.
+void quickSort(TextArray& items, bool caseSensitive, std::int32_t low, std::int32_t high)
+{
+    const auto compare = caseSensitive ? compareExact : compareUpper;
+    while (high > low) {
+        const std::string pivot = items.at(low + (high - low) / 2);
+        std::int32_t i = low;
+        std::int32_t j = high;
+        while (i <= j) {
+            const bool belowPivot = compare(items.at(i), pivot) < 0;
+            const bool abovePivot = compare(items.at(j), pivot) > 0;
+            if (belowPivot || abovePivot) {
+                if (belowPivot)
+                    ++i;
+                if (abovePivot)
+                    --j;
+            } else {
+                std::swap(items.at(i), items.at(j));
+                ++i;
+                --j;
+            }
+        }
+        if (j - low < high - i) {
+            quickSort(items, caseSensitive, low, j);
+            low = i;
+        } else {
+            quickSort(items, caseSensitive, i, high);
+            high = j;
+        }
+    }
+}
+
+} // namespace
+
+void SortStrings(TextArray& items, bool caseSensitive, std::optional<std::int32_t> low,
+    std::optional<std::int32_t> high)
+{
+    if (!items.hasStorage())
+        return;
+    if (!low || !high) {
+        low = items.lowerBound();
+        high = items.upperBound();
+    }
+    Handler::brief()([&] { quickSort(items, caseSensitive, *low, *high); });
+}
+
+} // namespace basGeneral
