@@ -7,7 +7,7 @@ lumra_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools
     libjpeg-dev libgif-dev libbenchmark-dev)
 for group in "$@"; do
     case "$group" in
-    display) lumra_packages+=(xvfb xauth x11-apps imagemagick) ;;
+    display) lumra_packages+=(xvfb xauth x11-utils x11-xserver-utils imagemagick) ;;
     esac
 done
 

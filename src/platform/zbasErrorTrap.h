@@ -83,6 +83,13 @@ public:
 
     // Runs one step. Returns true when it succeeded; on a failure the failure is reported
     // and false returned, and the caller goes on or leaves.
+    // Failures with this error number are passed over silently, as if the step succeeded.
+    Handler& ignoring(int number)
+    {
+        m_ignored = number;
+        return *this;
+    }
+
     template <class Step> bool operator()(Step&& step)
     {
         try {
@@ -90,6 +97,10 @@ public:
             return true;
         } catch (const std::exception&) {
             setErrFromCurrentException();
+        }
+        if (m_ignored != 0 && Err().Number == m_ignored) {
+            Err().Clear();
+            return true;
         }
         m_failed = true;
         if (m_report)
@@ -105,6 +116,7 @@ private:
     {
     }
     Report m_report;
+    int m_ignored = 0;
     bool m_failed = false;
 };
 

@@ -5,6 +5,10 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <QTime>
+#include <bit>
+#include <cmath>
+#include <random>
 
 using namespace zbasErrorTrap;
 
@@ -61,6 +65,37 @@ std::string StripEnds(std::string text, const std::string& part)
 }
 
 void AddFile(const std::string& path) { PicturePaths.append(path); }
+
+std::string GetFileName(const std::string& path)
+{
+    std::string name;
+    if (!Handler::brief()([&] {
+            const std::size_t cut = path.rfind(Separator().back());
+            name = cut == std::string::npos ? path : path.substr(cut + 1);
+        }))
+        return {};
+    return name;
+}
+
+std::int32_t RandomBetween(std::int32_t lo, std::int32_t hi)
+{
+    static std::mt19937 generator;
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    auto onError = Handler::brief();
+    std::int32_t result = 0;
+    onError([&] {
+        // Reseed from the first draw times the seconds since midnight, as a float.
+        const double secondsToday = QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+        const float seed = static_cast<float>(unit(generator) * secondsToday);
+        generator.seed(std::bit_cast<std::uint32_t>(seed));
+    });
+    onError([&] {
+        const double r = unit(generator);
+        result = static_cast<std::int32_t>(
+            std::floor((static_cast<double>(hi) - lo + 1) * r + lo));
+    });
+    return result;
+}
 
 namespace {
 

@@ -49,6 +49,12 @@ bool FolderExists(const std::string& path);
 // text without any leading or trailing repetitions of part.
 std::string StripEnds(std::string text, const std::string& part);
 
+// The part of path after its last separator; path itself when it holds none.
+std::string GetFileName(const std::string& path);
+
+// A whole number from lo to hi inclusive, drawn after reseeding the generator.
+std::int32_t RandomBetween(std::int32_t lo, std::int32_t hi);
+
 // Appends one path as the new last entry of the picture list.
 void AddFile(const std::string& path);
 

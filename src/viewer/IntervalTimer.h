@@ -1,0 +1,28 @@
+#pragma once
+
+// The slide-show timer: Enabled and Interval as the viewer uses them. An interval of 0
+// never ticks, even when enabled, and every change of the interval starts a new count.
+
+#include <QObject>
+#include <QTimer>
+
+class IntervalTimer : public QObject {
+    Q_OBJECT
+public:
+    explicit IntervalTimer(QObject* parent);
+
+    bool enabled() const { return m_enabled; }
+    void setEnabled(bool enabled);
+    int interval() const { return m_interval; }
+    void setInterval(int milliseconds);
+
+signals:
+    void Timer();
+
+private:
+    void restart();
+
+    QTimer m_timer;
+    bool m_enabled = false;
+    int m_interval = 2000;
+};

@@ -1,0 +1,11 @@
+#pragma once
+
+// What "lumra --help" and "lumra --version" print.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The text to print and exit with, when the command line asks for help or the version
+// and names no existing file or folder of that name; otherwise nothing.
+std::optional<std::string> usageReply(const std::vector<std::string>& arguments);

@@ -1,0 +1,228 @@
+#include "viewer/frmLumra.h"
+
+#include "platform/Dialogs.h"
+#include "platform/Site.h"
+#include "platform/zbasErrorTrap.h"
+#include "viewer/IntervalTimer.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+
+// The client area as designed, in twips.
+constexpr double DesignClientWidth = 3915;
+constexpr double DesignClientHeight = 2640;
+// The picture controls' design size, in twips.
+constexpr double DesignPictureWidth = 1995;
+constexpr double DesignPictureHeight = 1935;
+
+QString designCaption() { return QStringLiteral("Lumra - ") + Site::name(); }
+
+} // namespace
+
+frmLumra::frmLumra(std::vector<std::string> arguments, QWidget* parent)
+    : QWidget(parent,
+        Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowCloseButtonHint)
+    , m_commandLine(commandLineText(arguments))
+{
+    setObjectName(QStringLiteral("frmLumra"));
+    setWindowTitle(designCaption());
+    setAutoFillBackground(true);
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    resize(qRound(DesignClientWidth / twipsPerPixel()), qRound(DesignClientHeight / twipsPerPixel()));
+
+    createControls();
+    createActions();
+
+    QPointer<frmLumra> self(this);
+    zbasErrorTrap::setUnloadViewer([self] {
+        if (self)
+            self->Unload();
+    });
+    setDialogOwner(this);
+    basOptions::setOptionsWindow(this);
+}
+
+frmLumra::~frmLumra()
+{
+    basOptions::setOptionsWindow(nullptr);
+    zbasErrorTrap::setUnloadViewer(nullptr);
+}
+
+std::string frmLumra::commandLineText(const std::vector<std::string>& arguments)
+{
+    // The arguments joined as the system would pass them on one line: an argument holding
+    // a space or a tab in double quotes, one space between arguments.
+    std::string line;
+    for (const std::string& argument : arguments) {
+        if (!line.empty())
+            line += ' ';
+        if (argument.find_first_of(" \t") != std::string::npos)
+            line += '"' + argument + '"';
+        else
+            line += argument;
+    }
+    return line;
+}
+
+void frmLumra::createControls()
+{
+    tmrTimer = new IntervalTimer(this);
+    connect(tmrTimer, &IntervalTimer::Timer, this, &frmLumra::tmrTimer_Timer);
+
+    // Created in the order 1, then 0, as designed; both start at the top-left corner.
+    for (int index : { 1, 0 }) {
+        auto* picture = new QLabel(this);
+        picture->setObjectName(QStringLiteral("imgPic%1").arg(index));
+        picture->setGeometry(0, 0, qRound(DesignPictureWidth / twipsPerPixel()),
+            qRound(DesignPictureHeight / twipsPerPixel()));
+        picture->setScaledContents(false);
+        picture->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+        imgPic[static_cast<std::size_t>(index)] = picture;
+    }
+}
+
+void frmLumra::createActions()
+{
+    mnuFile = new QMenu(QStringLiteral("&Lumra"), this);
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+
+    auto item = [this](const QString& caption, const char* name, const QString& shortcut = {}) {
+        QAction* action = mnuFile->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        if (!shortcut.isEmpty()) {
+            // The shortcut is shown beside the caption; the keys themselves are handled by
+            // the window's key table, so the shortcut only works inside the open menu.
+            action->setShortcut(QKeySequence(shortcut));
+            action->setShortcutContext(Qt::WidgetShortcut);
+        }
+        return action;
+    };
+    auto separator = [this](const char* name) {
+        QAction* action = mnuFile->addSeparator();
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+
+    mnuOptionsSelectFolder = item(QStringLiteral("&Select Folder..."), "mnuOptionsSelectFolder",
+        QStringLiteral("Ctrl+F"));
+    mnuSep1 = separator("mnuSep1");
+    mnuFileShowFirst = item(QStringLiteral("Show First"), "mnuFileShowFirst");
+    mnuFileShowPrevious = item(QStringLiteral("Show Previous"), "mnuFileShowPrevious");
+    mnuFileShowNext = item(QStringLiteral("Show Next"), "mnuFileShowNext");
+    mnuFileShowLast = item(QStringLiteral("Show Last"), "mnuFileShowLast");
+    mnuSep2 = separator("mnuSep2");
+    mnuOptionsAutoAdvance = item(
+        QStringLiteral("&Auto-Advance"), "mnuOptionsAutoAdvance", QStringLiteral("Ctrl+A"));
+    mnuOptionsAutoAdvanceSeconds = item(
+        QStringLiteral("S&et Auto-Advance Seconds..."), "mnuOptionsAutoAdvanceSeconds");
+    mnuOptionsSorted
+        = item(QStringLiteral("&Sorted"), "mnuOptionsSorted", QStringLiteral("Ctrl+S"));
+    mnuOptionsReverse
+        = item(QStringLiteral("&Reverse"), "mnuOptionsReverse", QStringLiteral("Ctrl+R"));
+    mnuOptionsTransparent = item(
+        QStringLiteral("&Transparent"), "mnuOptionsTransparent", QStringLiteral("Ctrl+T"));
+    mnuSep3 = separator("mnuSep3");
+    mnuOptionsStayOnTop = item(QStringLiteral("Stay On &Top"), "mnuOptionsStayOnTop");
+    mnuSep4 = separator("mnuSep4");
+    mnuHelp = item(QStringLiteral("&Help..."), "mnuHelp");
+    mnuVisitWebsite
+        = item(QStringLiteral("&Visit ") + Site::name() + QStringLiteral("..."), "mnuVisitWebsite");
+    mnuSep5 = separator("mnuSep5");
+    mnuMorvanell = item(QStringLiteral("About Lumra..."), "mnuMorvanell");
+    mnuSep6 = separator("mnuSep6");
+    mnuExit = item(QStringLiteral("E&xit"), "mnuExit");
+
+    for (QAction* checkable : { mnuOptionsAutoAdvance, mnuOptionsSorted, mnuOptionsReverse,
+             mnuOptionsTransparent, mnuOptionsStayOnTop })
+        checkable->setCheckable(true);
+
+    connect(mnuFileShowFirst, &QAction::triggered, this, [this] { MovePic(0); });
+    connect(mnuFileShowPrevious, &QAction::triggered, this, [this] { MovePic(-1); });
+    connect(mnuFileShowNext, &QAction::triggered, this, [this] { MovePic(1); });
+    connect(mnuFileShowLast, &QAction::triggered, this, [this] { MovePic(2); });
+    connect(mnuExit, &QAction::triggered, this, &frmLumra::mnuExit_Click);
+}
+
+double frmLumra::twipsPerPixel() const
+{
+    const QScreen* where = screen();
+    const double dpi = where ? where->logicalDotsPerInch() : 96.0;
+    return 1440.0 / (dpi > 0 ? dpi : 96.0);
+}
+
+double frmLumra::leftTwips() const { return frameGeometry().x() * twipsPerPixel(); }
+double frmLumra::topTwips() const { return frameGeometry().y() * twipsPerPixel(); }
+double frmLumra::widthTwips() const { return frameGeometry().width() * twipsPerPixel(); }
+double frmLumra::heightTwips() const { return frameGeometry().height() * twipsPerPixel(); }
+int frmLumra::timerInterval() const { return tmrTimer->interval(); }
+
+void frmLumra::placeAtBottomRight()
+{
+    // The full screen, not the work area: the window touches the right edge and keeps 900
+    // twips between its bottom edge and the bottom of the screen.
+    const QScreen* where = screen();
+    if (!where)
+        return;
+    const QRect screenArea = where->geometry();
+    const QSize outer = frameGeometry().size();
+    const double tpp = twipsPerPixel();
+    const double left = screenArea.width() * tpp - outer.width() * tpp;
+    const double top = screenArea.height() * tpp - outer.height() * tpp - 900;
+    move(screenArea.x() + qRound(left / tpp), screenArea.y() + qRound(top / tpp));
+}
+
+void frmLumra::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The window manager adds its frame only once the window is mapped; place the window
+    // again then, so its outer edge, not its client area, sits in the corner.
+    if (!m_placedOnShow) {
+        m_placedOnShow = true;
+        const QPoint placed = pos();
+        QTimer::singleShot(0, this, [this, placed] {
+            if (pos() == placed)
+                placeAtBottomRight();
+        });
+    }
+}
+
+void frmLumra::mnuExit_Click() { Unload(); }
+
+void frmLumra::Unload()
+{
+    if (m_unloaded || m_ended)
+        return;
+    close();
+}
+
+void frmLumra::closeEvent(QCloseEvent* event)
+{
+    // Every way of closing comes here; the close is never refused.
+    event->accept();
+    if (m_unloaded || m_ended)
+        return;
+    Form_QueryUnload();
+    m_unloaded = true;
+    tmrTimer->setEnabled(false);
+    emit unloaded();
+}
+
+void frmLumra::Form_QueryUnload() { basOptions::SetOptions(); }
+
+void frmLumra::endProgram()
+{
+    m_ended = true;
+    tmrTimer->setEnabled(false);
+    hide();
+    emit ended();
+}

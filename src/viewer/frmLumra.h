@@ -1,0 +1,128 @@
+#pragma once
+
+// The viewer window: start-up and close, the picture list walk, the picture on screen, and
+// the commands of its popup menu.
+
+#include "settings/basOptions.h"
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class IntervalTimer;
+class QAction;
+class QLabel;
+class QMenu;
+
+class frmLumra : public QWidget, public basOptions::OptionsWindow {
+    Q_OBJECT
+public:
+    // arguments: the command-line arguments after the program's name, as the system's bytes.
+    explicit frmLumra(std::vector<std::string> arguments, QWidget* parent = nullptr);
+    ~frmLumra() override;
+
+    // Brings the viewer up: place, decorate, load the options, read the command line,
+    // build the list and show the first picture.
+    void Form_Load();
+    // The folder prompt: asks for a folder and rebuilds the list from it.
+    void AskForFolder();
+    // Turns the command line into the accepted folder (or file) arguments.
+    void ParseCommandLine();
+    // The Exit command: unloads the window through its close path.
+    void mnuExit_Click();
+    // Unloads the window: the close path saves the options once.
+    void Unload();
+
+    // Shows one picture file fitted into the client area.
+    void SetPic(const std::string& path);
+    // Keeps the caption in step with the window state.
+    void Form_Resize();
+    // Moves through the list: 0 first, 1 next, 2 last, -1 previous.
+    void MovePic(std::int32_t direction);
+    // A tick of the slide-show timer.
+    void tmrTimer_Timer();
+
+    // The command-line text rebuilt from the arguments as the system would pass it.
+    static std::string commandLineText(const std::vector<std::string>& arguments);
+
+    // True once the close path has run (the options are saved and the window is gone).
+    bool isUnloaded() const { return m_unloaded; }
+    // True when the program ended at the folder prompt without saving.
+    bool hasEnded() const { return m_ended; }
+
+    std::int32_t CurrentIndex() const { return m_currentIndex; }
+    const std::vector<std::string>& FolderArgs() const { return m_folderArgs; }
+    const std::string& commandLine() const { return m_commandLine; }
+
+    // Twips per device-independent pixel on the window's screen (15 at 96 dots per inch).
+    double twipsPerPixel() const;
+
+    // OptionsWindow: the window's outer place and size in twips, and the timer's interval.
+    double leftTwips() const override;
+    double topTwips() const override;
+    double widthTwips() const override;
+    double heightTwips() const override;
+    int timerInterval() const override;
+
+    // The window's controls, named as designed.
+    IntervalTimer* tmrTimer = nullptr;
+    std::array<QLabel*, 2> imgPic {};
+    QMenu* mnuFile = nullptr;
+    QAction* mnuOptionsSelectFolder = nullptr;
+    QAction* mnuSep1 = nullptr;
+    QAction* mnuFileShowFirst = nullptr;
+    QAction* mnuFileShowPrevious = nullptr;
+    QAction* mnuFileShowNext = nullptr;
+    QAction* mnuFileShowLast = nullptr;
+    QAction* mnuSep2 = nullptr;
+    QAction* mnuOptionsAutoAdvance = nullptr;
+    QAction* mnuOptionsAutoAdvanceSeconds = nullptr;
+    QAction* mnuOptionsSorted = nullptr;
+    QAction* mnuOptionsReverse = nullptr;
+    QAction* mnuOptionsTransparent = nullptr;
+    QAction* mnuSep3 = nullptr;
+    QAction* mnuOptionsStayOnTop = nullptr;
+    QAction* mnuSep4 = nullptr;
+    QAction* mnuHelp = nullptr;
+    QAction* mnuVisitWebsite = nullptr;
+    QAction* mnuSep5 = nullptr;
+    QAction* mnuMorvanell = nullptr;
+    QAction* mnuSep6 = nullptr;
+    QAction* mnuExit = nullptr;
+
+signals:
+    // The close path has saved the options; the window is unloaded.
+    void unloaded();
+    // The program ended at the folder prompt: nothing was saved.
+    void ended();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void ApplyOptions();
+    void createControls();
+    void createActions();
+    void placeAtBottomRight();
+    void Form_QueryUnload();
+    void AddFolderPictures(std::string folder);
+    void addArgumentPictures();
+    std::int32_t startFileIndex() const;
+    void showEntry(std::int32_t index);
+    QRect fitPicture(QSize naturalPixels) const;
+    void endProgram();
+    void clearPictureList();
+
+    std::string m_commandLine;
+    std::vector<std::string> m_folderArgs;
+    std::int32_t m_currentIndex = 0;
+    std::array<std::int16_t, 2> m_picSlot {};
+    bool m_unloaded = false;
+    bool m_ended = false;
+    bool m_placedOnShow = false;
+};

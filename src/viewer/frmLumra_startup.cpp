@@ -1,0 +1,231 @@
+// Start-up of the viewer window: the command line, the first picture list and the folder
+// prompt.
+
+#include "viewer/frmLumra.h"
+
+#include "platform/Dialogs.h"
+#include "platform/zbasBrowseForFolder.h"
+#include "platform/zbasErrorTrap.h"
+#include "viewer/IntervalTimer.h"
+#include "viewer/basFindFile.h"
+#include "viewer/basGeneral.h"
+#include "system/System.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMenu>
+
+using namespace basGeneral;
+using basOptions::CurrentOptions;
+using zbasErrorTrap::Handler;
+
+namespace {
+
+// Thrown when the program ends at the folder prompt: it unwinds whatever routine was
+// running without running any close path.
+struct ProgramEnded { };
+
+const QString CRLF = QStringLiteral("\r\n");
+const QString InvalidArgumentMessage = QStringLiteral("Invalid Folder or File Name:");
+const QString NoPicturesMessage
+    = QStringLiteral("No supported Image Files were found in the selected folder.");
+const QString FolderPrompt
+    = QStringLiteral("Please select the folder containing the Image Files to view.");
+
+QString displayText(const std::string& bytes) { return QString::fromLocal8Bit(bytes); }
+std::string pathBytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+bool isPictureName(const std::string& path)
+{
+    for (const std::string& pattern : basFindFile::PicturePatterns())
+        if (basFindFile::MatchesPattern(path, pattern))
+            return true;
+    return false;
+}
+
+// The folder part of a file path, with its separator, and the name after it.
+std::pair<std::string, std::string> splitFolder(const std::string& path)
+{
+    const std::size_t cut = path.rfind(Separator().back());
+    if (cut == std::string::npos)
+        return { "." + Separator(), path };
+    return { path.substr(0, cut + 1), path.substr(cut + 1) };
+}
+
+} // namespace
+
+void frmLumra::Form_Load()
+{
+    auto onError = Handler::trap(QStringLiteral("Lumra"), QStringLiteral("Lumra"));
+    bool promptShowedPicture = false;
+    try {
+        onError([&] { placeAtBottomRight(); });
+        onError([&] { mnuFile->menuAction()->setVisible(false); });
+        onError([&] { AppFolder = ProgramFolder(); });
+        onError([&] {
+            for (const auto& [item, key] : { std::pair { mnuFileShowFirst, "Home" },
+                     { mnuFileShowPrevious, "Pg Up" }, { mnuFileShowNext, "Pg Dn" },
+                     { mnuFileShowLast, "End" }, { mnuExit, "Esc" } })
+                item->setText(item->text() + QLatin1Char('\t') + QLatin1String(key));
+        });
+        onError([&] { basOptions::GetOptions(); });
+        onError([&] { ApplyOptions(); });
+        onError([&] { ParseCommandLine(); });
+
+        // The first picture list.
+        if (!m_folderArgs.empty()) {
+            onError([&] { addArgumentPictures(); });
+        } else if (!CurrentOptions.Folder.isEmpty()) {
+            onError([&] { AddFolderPictures(pathBytes(CurrentOptions.Folder)); });
+        } else {
+            onError([&] { AskForFolder(); });
+            // The prompt showed the first picture in search order; start-up sorts the list
+            // below and then starts on the first entry of the sorted list instead.
+            m_currentIndex = 0;
+        }
+
+        bool keepSearchOrder = false;
+        if (PictureCount() == 0) {
+            onError([&] { AddFolderPictures(sys::currentDirectory()); });
+            if (PictureCount() == 0) {
+                onError([&] {
+                    dialogs().messageBox(NoPicturesMessage, MsgButtons::OK, MsgIcon::Exclamation);
+                });
+                onError([&] { AskForFolder(); });
+                promptShowedPicture = m_currentIndex > 0;
+                keepSearchOrder = true;
+            }
+        }
+        if (!keepSearchOrder && PictureCount() > 0) {
+            onError([&] { SortStrings(PicturePaths, true); });
+            onError([&] { Form_Resize(); });
+        }
+
+        // Start on the picture: the one file named on the command line, or the first.
+        if (PictureCount() > 0 && !promptShowedPicture) {
+            const std::int32_t startIndex = startFileIndex();
+            if (startIndex > 0)
+                onError([&] { showEntry(startIndex); });
+            else
+                onError([&] { MovePic(1); });
+        }
+        onError([&] { tmrTimer->setEnabled(CurrentOptions.AutoAdvance); });
+    } catch (const ProgramEnded&) {
+        // Nothing more to do: the program ends without saving.
+    }
+}
+
+void frmLumra::AskForFolder()
+{
+    tmrTimer->setEnabled(false);
+    QCoreApplication::processEvents();
+    const QString answer = zbasBrowseForFolder::BrowseForFolder(CurrentOptions.Folder, FolderPrompt);
+    QCoreApplication::processEvents();
+    if (!answer.isEmpty()) {
+        CurrentOptions.Folder = answer;
+        m_folderArgs.clear();
+        clearPictureList();
+        AddFolderPictures(pathBytes(CurrentOptions.Folder));
+        MovePic(1);
+    } else if (CurrentOptions.Folder.isEmpty()) {
+        endProgram();
+        throw ProgramEnded {};
+    }
+    tmrTimer->setEnabled(CurrentOptions.AutoAdvance);
+}
+
+void frmLumra::clearPictureList()
+{
+    PicturePaths.clear();
+    m_currentIndex = 0;
+}
+
+void frmLumra::ParseCommandLine()
+{
+    std::string line = m_commandLine;
+    for (char& c : line)
+        if (c == '\t' || c == ',' || c == ';')
+            c = ' ';
+    line = StripEnds(line, " ");
+    if (line.empty())
+        return;
+
+    auto accept = [this](const std::string& argument) { m_folderArgs.push_back(argument); };
+    if (PathExists(line) || FolderExists(line)) {
+        accept(line);
+        return;
+    }
+
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t space = line.find(' ', start);
+        items.push_back(line.substr(start, space - start));
+        if (space == std::string::npos)
+            break;
+        start = space + 1;
+    }
+
+    // A quoted name that held spaces is joined into the item where its closing quote
+    // stands. An opening quote on the last item has nothing to join; it is taken as a
+    // name without the quote.
+    for (std::size_t i = 0; i + 1 < items.size(); ++i) {
+        const std::string& item = items[i];
+        if (!item.empty() && item.front() == '"' && (item.size() < 2 || item.back() != '"')) {
+            items[i + 1] = item + ' ' + items[i + 1];
+            items[i].clear();
+        }
+    }
+
+    for (const std::string& raw : items) {
+        const std::string item = StripEnds(StripEnds(raw, "\""), " ");
+        if (item.empty())
+            continue;
+        if (PathExists(item) || FolderExists(item))
+            accept(item);
+        else
+            dialogs().messageBox(InvalidArgumentMessage + CRLF + CRLF + displayText(item),
+                MsgButtons::OK, MsgIcon::Information);
+    }
+}
+
+void frmLumra::AddFolderPictures(std::string folder)
+{
+    if (folder.empty() || folder.back() != Separator().back())
+        folder += Separator();
+    // One listing of the folder serves all five patterns.
+    const std::vector<sys::FolderEntry> entries = sys::listFolder(folder);
+    for (const std::string& pattern : basFindFile::PicturePatterns())
+        for (const std::string& name : basFindFile::MatchingFiles(entries, pattern))
+            AddFile(folder + name);
+}
+
+void frmLumra::addArgumentPictures()
+{
+    // A folder adds its pictures. A picture file adds itself, or, when it is the whole
+    // command line, its folder, so the user can walk the folder from that picture.
+    if (m_folderArgs.size() == 1 && !FolderExists(m_folderArgs.front())
+        && isPictureName(m_folderArgs.front())) {
+        AddFolderPictures(splitFolder(m_folderArgs.front()).first);
+        return;
+    }
+    for (const std::string& argument : m_folderArgs) {
+        if (FolderExists(argument))
+            AddFolderPictures(argument);
+        else if (isPictureName(argument))
+            AddFile(argument);
+    }
+}
+
+std::int32_t frmLumra::startFileIndex() const
+{
+    if (m_folderArgs.size() != 1 || FolderExists(m_folderArgs.front())
+        || !isPictureName(m_folderArgs.front()))
+        return 0;
+    const auto [folder, name] = splitFolder(m_folderArgs.front());
+    const std::string entry = folder + name;
+    for (std::int32_t index = 1; index <= PictureCount(); ++index)
+        if (PicturePaths.at(index) == entry)
+            return index;
+    return 0;
+}
