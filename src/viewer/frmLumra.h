@@ -34,6 +34,8 @@ public:
     void mnuExit_Click();
     // Unloads the window: the close path saves the options once.
     void Unload();
+    // Appends the picture files of one folder to the list, pattern by pattern.
+    void AddFolderPictures(std::string folder);
 
     // Shows one picture file fitted into the client area.
     void SetPic(const std::string& path);
@@ -110,7 +112,6 @@ private:
     void createActions();
     void placeAtBottomRight();
     void Form_QueryUnload();
-    void AddFolderPictures(std::string folder);
     void addArgumentPictures();
     std::int32_t startFileIndex() const;
     void showEntry(std::int32_t index);

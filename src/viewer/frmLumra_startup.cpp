@@ -171,7 +171,7 @@ void frmLumra::ParseCommandLine()
     // name without the quote.
     for (std::size_t i = 0; i + 1 < items.size(); ++i) {
         const std::string& item = items[i];
-        if (!item.empty() && item.front() == '"' && (item.size() < 2 || item.back() != '"')) {
+        if (!item.empty() && item.front() == '"' && item.back() != '"') {
             items[i + 1] = item + ' ' + items[i + 1];
             items[i].clear();
         }
