@@ -41,8 +41,8 @@ void CommandLineTest::rebuiltText()
     QCOMPARE(frmLumra::commandLineText({}), std::string());
     QCOMPARE(frmLumra::commandLineText({ "/home/ann/My Pictures" }),
         std::string("\"/home/ann/My Pictures\""));
-    QCOMPARE(frmLumra::commandLineText({ "a b", "c", "d\te", "" }),
-        std::string("\"a b\" c \"d\te\" "));
+    QCOMPARE(
+        frmLumra::commandLineText({ "a b", "c", "d\te", "" }), std::string("\"a b\" c \"d\te\" "));
 }
 
 void CommandLineTest::parse_data()
@@ -52,8 +52,7 @@ void CommandLineTest::parse_data()
     QTest::addColumn<QStringList>("messages");
 
     QTest::newRow("nothing") << Args {} << Args {} << QStringList {};
-    QTest::newRow("only separators")
-        << Args { ",;", "\t", ";" } << Args {} << QStringList {};
+    QTest::newRow("only separators") << Args { ",;", "\t", ";" } << Args {} << QStringList {};
     QTest::newRow("a name with spaces, quoted by the rebuilt text")
         << Args { "%My Pictures" } << Args { "%My Pictures" } << QStringList {};
     QTest::newRow("a name with spaces typed unquoted is the whole line")
@@ -66,9 +65,8 @@ void CommandLineTest::parse_data()
         << Args { "%A", "", "%B" } << Args { "%A", "%B" } << QStringList {};
     QTest::newRow("quotes typed around a name are stripped")
         << Args { "\"%A\"" } << Args { "%A" } << QStringList {};
-    QTest::newRow("invalid item reported, the others still count")
-        << Args { "/nowhere/x", "%A" } << Args { "%A" }
-        << QStringList { Invalid + QStringLiteral("/nowhere/x") };
+    QTest::newRow("invalid item reported, the others still count") << Args { "/nowhere/x",
+        "%A" } << Args { "%A" } << QStringList { Invalid + QStringLiteral("/nowhere/x") };
     QTest::newRow("each invalid item has its own message")
         << Args { "%A", "/no/1", "/no/2" } << Args { "%A" }
         << QStringList { Invalid + QStringLiteral("/no/1"), Invalid + QStringLiteral("/no/2") };

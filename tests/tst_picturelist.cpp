@@ -74,15 +74,13 @@ void PictureListTest::folderOrder_data()
 
     QTest::newRow("patterns in table order, case ignored")
         << Names { "b.png", "a.JPG", "c.bmp" } << Names {} << Names { "c.bmp", "a.JPG", "b.png" };
-    QTest::newRow("all five groups")
-        << Names { "e.png", "d.jpeg", "c.jpg", "b.gif", "a.bmp" } << Names {}
-        << Names { "a.bmp", "b.gif", "c.jpg", "d.jpeg", "e.png" };
-    QTest::newRow("name order within a group ignores case")
-        << Names { "b.jpg", "C.jpg", "a.JPG", "B.JPG" } << Names {}
-        << Names { "a.JPG", "B.JPG", "b.jpg", "C.jpg" };
+    QTest::newRow("all five groups") << Names { "e.png", "d.jpeg", "c.jpg", "b.gif",
+        "a.bmp" } << Names {} << Names { "a.bmp", "b.gif", "c.jpg", "d.jpeg", "e.png" };
+    QTest::newRow("name order within a group ignores case") << Names { "b.jpg", "C.jpg", "a.JPG",
+        "B.JPG" } << Names {} << Names { "a.JPG", "B.JPG", "b.jpg", "C.jpg" };
     QTest::newRow("other files and near misses are left out")
-        << Names { "notes.txt", "a.jpgx", "jpg", "b.jpe", "c.png.txt", ".png", "d.PnG" }
-        << Names {} << Names { ".png", "d.PnG" };
+        << Names { "notes.txt", "a.jpgx", "jpg", "b.jpe", "c.png.txt", ".png", "d.PnG" } << Names {}
+        << Names { ".png", "d.PnG" };
     QTest::newRow("a folder named like a picture is not an entry")
         << Names { "a.jpg" } << Names { "x.jpg", "sub" } << Names { "a.jpg" };
 }
@@ -146,19 +144,16 @@ void PictureListTest::sortStrings_data()
     QTest::addColumn<bool>("caseSensitive");
     QTest::addColumn<Names>("expected");
 
-    QTest::newRow("by character code: upper case first")
-        << Names { "/P/b.jpg", "/P/B.jpg", "/P/a.jpg" } << true
-        << Names { "/P/B.jpg", "/P/a.jpg", "/P/b.jpg" };
-    QTest::newRow("upper-case forms, entries keep their case")
-        << Names { "/P/B.jpg", "/P/c.jpg", "/P/a.jpg" } << false
-        << Names { "/P/a.jpg", "/P/B.jpg", "/P/c.jpg" };
-    QTest::newRow("shorter text first") << Names { "abc", "ab", "a" } << true
-                                        << Names { "a", "ab", "abc" };
+    QTest::newRow("by character code: upper case first") << Names { "/P/b.jpg", "/P/B.jpg",
+        "/P/a.jpg" } << true << Names { "/P/B.jpg", "/P/a.jpg", "/P/b.jpg" };
+    QTest::newRow("upper-case forms, entries keep their case") << Names { "/P/B.jpg", "/P/c.jpg",
+        "/P/a.jpg" } << false << Names { "/P/a.jpg", "/P/B.jpg", "/P/c.jpg" };
+    QTest::newRow("shorter text first")
+        << Names { "abc", "ab", "a" } << true << Names { "a", "ab", "abc" };
     QTest::newRow("duplicates stay together")
-        << Names { "b", "a", "b", "a", "c", "a" } << true
-        << Names { "a", "a", "a", "b", "b", "c" };
-    QTest::newRow("bytes above 127 after ASCII") << Names { "\xc3\xa9", "z", "A" } << true
-                                                 << Names { "A", "z", "\xc3\xa9" };
+        << Names { "b", "a", "b", "a", "c", "a" } << true << Names { "a", "a", "a", "b", "b", "c" };
+    QTest::newRow("bytes above 127 after ASCII")
+        << Names { "\xc3\xa9", "z", "A" } << true << Names { "A", "z", "\xc3\xa9" };
     QTest::newRow("one entry") << Names { "x" } << true << Names { "x" };
 }
 
@@ -195,7 +190,8 @@ void PictureListTest::sortLargeSortedAndReversedInput()
         TextArray array;
         Names expected;
         for (int i = 0; i < 20000; ++i)
-            expected.push_back(QStringLiteral("/pictures/%1.jpg").arg(i, 6, 10, QLatin1Char('0')).toStdString());
+            expected.push_back(
+                QStringLiteral("/pictures/%1.jpg").arg(i, 6, 10, QLatin1Char('0')).toStdString());
         Names input = expected;
         if (reversed)
             std::reverse(input.begin(), input.end());
@@ -223,12 +219,24 @@ void PictureListTest::stripEnds_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("part");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("quotes both ends") << "\"\"a b\"" << "\"" << "a b";
-    QTest::newRow("inner quotes stay") << "\"a\"b\"" << "\"" << "a\"b";
-    QTest::newRow("only the part") << "\"\"\"" << "\"" << "";
-    QTest::newRow("nothing to strip") << "abc" << " " << "abc";
-    QTest::newRow("longer part") << "ababXab" << "ab" << "X";
-    QTest::newRow("empty part") << "  x  " << "" << "  x  ";
+    QTest::newRow("quotes both ends") << "\"\"a b\""
+                                      << "\""
+                                      << "a b";
+    QTest::newRow("inner quotes stay") << "\"a\"b\""
+                                       << "\""
+                                       << "a\"b";
+    QTest::newRow("only the part") << "\"\"\""
+                                   << "\""
+                                   << "";
+    QTest::newRow("nothing to strip") << "abc"
+                                      << " "
+                                      << "abc";
+    QTest::newRow("longer part") << "ababXab"
+                                 << "ab"
+                                 << "X";
+    QTest::newRow("empty part") << "  x  "
+                                << ""
+                                << "  x  ";
 }
 
 void PictureListTest::stripEnds()
@@ -243,10 +251,14 @@ void PictureListTest::getFileName_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("full path") << "/home/ann/a.jpg" << "a.jpg";
-    QTest::newRow("no separator") << "a.jpg" << "a.jpg";
-    QTest::newRow("ends in separator") << "/home/ann/" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("full path") << "/home/ann/a.jpg"
+                               << "a.jpg";
+    QTest::newRow("no separator") << "a.jpg"
+                                  << "a.jpg";
+    QTest::newRow("ends in separator") << "/home/ann/"
+                                       << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void PictureListTest::getFileName()
@@ -263,8 +275,8 @@ void PictureListTest::appFolderEndsWithSeparator()
     QCOMPARE(folder.back(), '/');
     QVERIFY(folder.size() == 1 || folder[folder.size() - 2] != '/');
     QVERIFY(FolderExists(folder));
-    QCOMPARE(QString::fromStdString(folder),
-        QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+    QCOMPARE(
+        QString::fromStdString(folder), QCoreApplication::applicationDirPath() + QLatin1Char('/'));
 }
 
 void PictureListTest::randomBetweenStaysInRange()

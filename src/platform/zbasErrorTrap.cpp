@@ -63,7 +63,8 @@ void ErrorTrap(const QString& moduleLabel, const QString& routineName)
     // A busy pointer left up by the failing routine must not stay over the report.
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
-    const MsgAnswer answer = dialogs().messageBox(message, MsgButtons::OKCancel, MsgIcon::Exclamation);
+    const MsgAnswer answer
+        = dialogs().messageBox(message, MsgButtons::OKCancel, MsgIcon::Exclamation);
     if (answer == MsgAnswer::Cancel && unloadViewer())
         unloadViewer()();
 }
@@ -82,7 +83,10 @@ Handler Handler::trap(const QString& moduleLabel, const QString& routineName)
     return Handler([moduleLabel, routineName] { ErrorTrap(moduleLabel, routineName); });
 }
 
-Handler Handler::brief() { return Handler([] { ErrorBrief(); }); }
+Handler Handler::brief()
+{
+    return Handler([] { ErrorBrief(); });
+}
 
 Handler Handler::silent() { return Handler(nullptr); }
 

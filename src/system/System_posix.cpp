@@ -4,8 +4,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <memory>
-#include <type_traits>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 
 namespace sys {
@@ -14,7 +14,7 @@ const char* const PathSeparator = "/";
 
 std::optional<PathAttributes> attributesOf(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (path.empty() || ::stat(path.c_str(), &info) != 0)
         return std::nullopt;
     PathAttributes attributes;
@@ -39,7 +39,7 @@ std::vector<FolderEntry> listFolder(const std::string& folder)
         // A link may point at a folder, and some file systems do not fill in the type:
         // only then is the entry looked at more closely.
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat info {};
+            struct stat info { };
             directory = ::fstatat(dirFd, name, &info, 0) == 0 && S_ISDIR(info.st_mode);
         }
         entries.push_back({ name, directory });

@@ -55,8 +55,8 @@ std::string currentDirectory()
 std::string errorText(int number)
 {
     char* text = nullptr;
-    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER
-            | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+    const DWORD length = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, static_cast<DWORD>(number), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
     std::string result = length ? std::string(text, length) : std::string();
     if (text)

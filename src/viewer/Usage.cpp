@@ -7,8 +7,8 @@ std::optional<std::string> usageReply(const std::vector<std::string>& arguments)
     if (arguments.size() != 1 || basGeneral::PathExists(arguments.front()))
         return std::nullopt;
     const std::string& option = arguments.front();
-    const std::string version = std::to_string(LUMRA_VERSION_MAJOR) + "."
-        + std::to_string(LUMRA_VERSION_MINOR);
+    const std::string version
+        = std::to_string(LUMRA_VERSION_MAJOR) + "." + std::to_string(LUMRA_VERSION_MINOR);
     if (option == "--version" || option == "-V")
         return "Lumra " + version + "\n";
     if (option == "--help" || option == "-h") {

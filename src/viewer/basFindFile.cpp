@@ -20,7 +20,8 @@ bool matchFrom(const std::string& name, std::size_t n, const std::string& patter
         if (p < pattern.size() && pattern[p] == '*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() && (pattern[p] == '?' || asciiUpper(pattern[p]) == asciiUpper(name[n]))) {
+        } else if (p < pattern.size()
+            && (pattern[p] == '?' || asciiUpper(pattern[p]) == asciiUpper(name[n]))) {
             ++p;
             ++n;
         } else if (starP != std::string::npos) {

@@ -91,8 +91,7 @@ std::int32_t RandomBetween(std::int32_t lo, std::int32_t hi)
     });
     onError([&] {
         const double r = unit(generator);
-        result = static_cast<std::int32_t>(
-            std::floor((static_cast<double>(hi) - lo + 1) * r + lo));
+        result = static_cast<std::int32_t>(std::floor((static_cast<double>(hi) - lo + 1) * r + lo));
     });
     return result;
 }

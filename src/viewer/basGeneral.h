@@ -61,6 +61,7 @@ void AddFile(const std::string& path);
 // Sorts the entries low to high (the whole array when either bound is missing) in
 // ascending order: by character code, or by upper-case forms when caseSensitive is false.
 void SortStrings(TextArray& items, bool caseSensitive,
-    std::optional<std::int32_t> low = std::nullopt, std::optional<std::int32_t> high = std::nullopt);
+    std::optional<std::int32_t> low = std::nullopt,
+    std::optional<std::int32_t> high = std::nullopt);
 
 } // namespace basGeneral

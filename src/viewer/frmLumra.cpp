@@ -38,7 +38,8 @@ frmLumra::frmLumra(std::vector<std::string> arguments, QWidget* parent)
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);
-    resize(qRound(DesignClientWidth / twipsPerPixel()), qRound(DesignClientHeight / twipsPerPixel()));
+    resize(
+        qRound(DesignClientWidth / twipsPerPixel()), qRound(DesignClientHeight / twipsPerPixel()));
 
     createControls();
     createActions();
@@ -113,24 +114,24 @@ void frmLumra::createActions()
         return action;
     };
 
-    mnuOptionsSelectFolder = item(QStringLiteral("&Select Folder..."), "mnuOptionsSelectFolder",
-        QStringLiteral("Ctrl+F"));
+    mnuOptionsSelectFolder = item(
+        QStringLiteral("&Select Folder..."), "mnuOptionsSelectFolder", QStringLiteral("Ctrl+F"));
     mnuSep1 = separator("mnuSep1");
     mnuFileShowFirst = item(QStringLiteral("Show First"), "mnuFileShowFirst");
     mnuFileShowPrevious = item(QStringLiteral("Show Previous"), "mnuFileShowPrevious");
     mnuFileShowNext = item(QStringLiteral("Show Next"), "mnuFileShowNext");
     mnuFileShowLast = item(QStringLiteral("Show Last"), "mnuFileShowLast");
     mnuSep2 = separator("mnuSep2");
-    mnuOptionsAutoAdvance = item(
-        QStringLiteral("&Auto-Advance"), "mnuOptionsAutoAdvance", QStringLiteral("Ctrl+A"));
-    mnuOptionsAutoAdvanceSeconds = item(
-        QStringLiteral("S&et Auto-Advance Seconds..."), "mnuOptionsAutoAdvanceSeconds");
+    mnuOptionsAutoAdvance
+        = item(QStringLiteral("&Auto-Advance"), "mnuOptionsAutoAdvance", QStringLiteral("Ctrl+A"));
+    mnuOptionsAutoAdvanceSeconds
+        = item(QStringLiteral("S&et Auto-Advance Seconds..."), "mnuOptionsAutoAdvanceSeconds");
     mnuOptionsSorted
         = item(QStringLiteral("&Sorted"), "mnuOptionsSorted", QStringLiteral("Ctrl+S"));
     mnuOptionsReverse
         = item(QStringLiteral("&Reverse"), "mnuOptionsReverse", QStringLiteral("Ctrl+R"));
-    mnuOptionsTransparent = item(
-        QStringLiteral("&Transparent"), "mnuOptionsTransparent", QStringLiteral("Ctrl+T"));
+    mnuOptionsTransparent
+        = item(QStringLiteral("&Transparent"), "mnuOptionsTransparent", QStringLiteral("Ctrl+T"));
     mnuSep3 = separator("mnuSep3");
     mnuOptionsStayOnTop = item(QStringLiteral("Stay On &Top"), "mnuOptionsStayOnTop");
     mnuSep4 = separator("mnuSep4");

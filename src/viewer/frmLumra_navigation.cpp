@@ -30,9 +30,7 @@ void frmLumra::MovePic(std::int32_t direction)
                     else
                         index += CurrentOptions.Reverse ? -1 : 1;
                     break;
-                case -1:
-                    index = CurrentOptions.Sorted ? index - 1 : RandomBetween(1, count);
-                    break;
+                case -1: index = CurrentOptions.Sorted ? index - 1 : RandomBetween(1, count); break;
                 default: break;
                 }
                 if (index > count)

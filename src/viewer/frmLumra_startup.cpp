@@ -6,10 +6,10 @@
 #include "platform/Dialogs.h"
 #include "platform/zbasBrowseForFolder.h"
 #include "platform/zbasErrorTrap.h"
+#include "system/System.h"
 #include "viewer/IntervalTimer.h"
 #include "viewer/basFindFile.h"
 #include "viewer/basGeneral.h"
-#include "system/System.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -63,9 +63,9 @@ void frmLumra::Form_Load()
         onError([&] { mnuFile->menuAction()->setVisible(false); });
         onError([&] { AppFolder = ProgramFolder(); });
         onError([&] {
-            for (const auto& [item, key] : { std::pair { mnuFileShowFirst, "Home" },
-                     { mnuFileShowPrevious, "Pg Up" }, { mnuFileShowNext, "Pg Dn" },
-                     { mnuFileShowLast, "End" }, { mnuExit, "Esc" } })
+            for (const auto& [item, key] :
+                { std::pair { mnuFileShowFirst, "Home" }, { mnuFileShowPrevious, "Pg Up" },
+                    { mnuFileShowNext, "Pg Dn" }, { mnuFileShowLast, "End" }, { mnuExit, "Esc" } })
                 item->setText(item->text() + QLatin1Char('\t') + QLatin1String(key));
         });
         onError([&] { basOptions::GetOptions(); });
@@ -119,7 +119,8 @@ void frmLumra::AskForFolder()
 {
     tmrTimer->setEnabled(false);
     QCoreApplication::processEvents();
-    const QString answer = zbasBrowseForFolder::BrowseForFolder(CurrentOptions.Folder, FolderPrompt);
+    const QString answer
+        = zbasBrowseForFolder::BrowseForFolder(CurrentOptions.Folder, FolderPrompt);
     QCoreApplication::processEvents();
     if (!answer.isEmpty()) {
         CurrentOptions.Folder = answer;

@@ -62,7 +62,7 @@ public:
         Shown s { Kind::Message, text, {}, {}, buttons, icon, !m_messageAnswers.empty() };
         m_shown.push_back(s);
         if (m_messageAnswers.empty())
-            return buttons == MsgButtons::OK ? MsgAnswer::OK
+            return buttons == MsgButtons::OK   ? MsgAnswer::OK
                 : buttons == MsgButtons::YesNo ? MsgAnswer::No
                                                : MsgAnswer::Cancel;
         const MsgAnswer answer = m_messageAnswers.front();
