@@ -15,6 +15,8 @@ public:
     void setEnabled(bool enabled);
     int interval() const { return m_interval; }
     void setInterval(int milliseconds);
+    // Milliseconds until the next tick, or -1 when no tick is coming.
+    int remainingTime() const { return m_timer.remainingTime(); }
 
 signals:
     void Timer();

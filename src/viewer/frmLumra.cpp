@@ -147,11 +147,20 @@ void frmLumra::createActions()
              mnuOptionsTransparent, mnuOptionsStayOnTop })
         checkable->setCheckable(true);
 
-    connect(mnuFileShowFirst, &QAction::triggered, this, [this] { MovePic(0); });
-    connect(mnuFileShowPrevious, &QAction::triggered, this, [this] { MovePic(-1); });
-    connect(mnuFileShowNext, &QAction::triggered, this, [this] { MovePic(1); });
-    connect(mnuFileShowLast, &QAction::triggered, this, [this] { MovePic(2); });
-    connect(mnuExit, &QAction::triggered, this, &frmLumra::mnuExit_Click);
+    const std::pair<QAction*, void (frmLumra::*)()> commands[] = {
+        { mnuOptionsSelectFolder, &frmLumra::mnuOptionsSelectFolder_Click },
+        { mnuFileShowFirst, &frmLumra::mnuFileShowFirst_Click },
+        { mnuFileShowPrevious, &frmLumra::mnuFileShowPrevious_Click },
+        { mnuFileShowNext, &frmLumra::mnuFileShowNext_Click },
+        { mnuFileShowLast, &frmLumra::mnuFileShowLast_Click },
+        { mnuOptionsAutoAdvance, &frmLumra::mnuOptionsAutoAdvance_Click },
+        { mnuOptionsAutoAdvanceSeconds, &frmLumra::mnuOptionsAutoAdvanceSeconds_Click },
+        { mnuOptionsSorted, &frmLumra::mnuOptionsSorted_Click },
+        { mnuOptionsReverse, &frmLumra::mnuOptionsReverse_Click },
+        { mnuExit, &frmLumra::mnuExit_Click },
+    };
+    for (const auto& [action, handler] : commands)
+        connect(action, &QAction::triggered, this, handler);
 }
 
 double frmLumra::twipsPerPixel() const

@@ -46,6 +46,18 @@ public:
     // A tick of the slide-show timer.
     void tmrTimer_Timer();
 
+    // The commands of the slide show and the list order.
+    void mnuFileShowFirst_Click();
+    void mnuFileShowPrevious_Click();
+    void mnuFileShowNext_Click();
+    void mnuFileShowLast_Click();
+    void mnuOptionsAutoAdvance_Click();
+    void mnuOptionsAutoAdvanceSeconds_Click();
+    void mnuOptionsSorted_Click();
+    void mnuOptionsReverse_Click();
+    // The Select Folder command: the folder prompt.
+    void mnuOptionsSelectFolder_Click();
+
     // The command-line text rebuilt from the arguments as the system would pass it.
     static std::string commandLineText(const std::vector<std::string>& arguments);
 

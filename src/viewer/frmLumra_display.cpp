@@ -76,7 +76,9 @@ void frmLumra::Form_Resize()
         setWindowTitle(QString());
         return;
     }
-    if (m_currentIndex > 0) {
+    // The index can stand on an empty list (a folder without pictures was chosen): there is
+    // no name to show then.
+    if (m_currentIndex > 0 && m_currentIndex <= PictureCount()) {
         const QString name = QString::fromLocal8Bit(GetFileName(PicturePaths.at(m_currentIndex)));
         if (windowTitle() != name)
             setWindowTitle(name);

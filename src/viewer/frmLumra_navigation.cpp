@@ -6,9 +6,39 @@
 #include "viewer/IntervalTimer.h"
 #include "viewer/basGeneral.h"
 
+#include "platform/Dialogs.h"
+
+#include <QAction>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
 using namespace basGeneral;
 using basOptions::CurrentOptions;
 using zbasErrorTrap::Handler;
+
+namespace {
+
+const QString SecondsPrompt
+    = QStringLiteral("Number of Seconds to display each image when in Auto-Advance mode (0-60).");
+const QString SecondsTitle = QStringLiteral("Auto-Advance Delay Seconds");
+
+// The number a text begins with: leading blanks skipped, an optional sign, digits with an
+// optional decimal fraction and exponent. A text that does not begin with a number is 0.
+double leadingNumber(const QString& text)
+{
+    static const QRegularExpression number(
+        QStringLiteral("^\\s*([+-]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][+-]?\\d+)?)"));
+    const QRegularExpressionMatch match = number.match(text);
+    if (!match.hasMatch())
+        return 0;
+    bool ok = false;
+    const double value = match.captured(1).toDouble(&ok);
+    return ok && std::isfinite(value) ? value : 0;
+}
+
+} // namespace
 
 void frmLumra::MovePic(std::int32_t direction)
 {
@@ -70,3 +100,45 @@ void frmLumra::showEntry(std::int32_t index)
 }
 
 void frmLumra::tmrTimer_Timer() { MovePic(1); }
+
+void frmLumra::mnuFileShowFirst_Click() { MovePic(0); }
+void frmLumra::mnuFileShowPrevious_Click() { MovePic(-1); }
+void frmLumra::mnuFileShowNext_Click() { MovePic(1); }
+void frmLumra::mnuFileShowLast_Click() { MovePic(2); }
+
+void frmLumra::mnuOptionsAutoAdvance_Click()
+{
+    CurrentOptions.AutoAdvance = !CurrentOptions.AutoAdvance;
+    mnuOptionsAutoAdvance->setChecked(CurrentOptions.AutoAdvance);
+    tmrTimer->setEnabled(CurrentOptions.AutoAdvance);
+}
+
+void frmLumra::mnuOptionsReverse_Click()
+{
+    CurrentOptions.Reverse = !CurrentOptions.Reverse;
+    mnuOptionsReverse->setChecked(CurrentOptions.Reverse);
+}
+
+void frmLumra::mnuOptionsSorted_Click()
+{
+    CurrentOptions.Sorted = !CurrentOptions.Sorted;
+    mnuOptionsSorted->setChecked(CurrentOptions.Sorted);
+    mnuOptionsReverse->setVisible(mnuOptionsSorted->isChecked());
+}
+
+void frmLumra::mnuOptionsAutoAdvanceSeconds_Click()
+{
+    auto onError = Handler::trap(
+        QStringLiteral("Lumra"), QStringLiteral("mnuOptionsAutoAdvanceSeconds_Click"));
+    std::optional<QString> answer;
+    onError([&] {
+        answer = dialogs().inputBox(
+            SecondsPrompt, SecondsTitle, QString::number(CurrentOptions.AutoAdvanceSeconds));
+    });
+    if (!answer || answer->isEmpty())
+        return;
+    double seconds = 0;
+    onError([&] { seconds = std::clamp(leadingNumber(*answer), 0.0, 60.0); });
+    onError([&] { tmrTimer->setInterval(static_cast<int>(std::nearbyint(seconds * 1000))); });
+    onError([&] { MovePic(1); });
+}

@@ -135,6 +135,15 @@ void frmLumra::AskForFolder()
     tmrTimer->setEnabled(CurrentOptions.AutoAdvance);
 }
 
+void frmLumra::mnuOptionsSelectFolder_Click()
+{
+    try {
+        AskForFolder();
+    } catch (const ProgramEnded&) {
+        // The prompt was cancelled with no folder known: the program has ended.
+    }
+}
+
 void frmLumra::clearPictureList()
 {
     PicturePaths.clear();

@@ -1,0 +1,18 @@
+#pragma once
+
+// Picture files drawn for a test.
+
+#include "TestFolders.h"
+
+#include <QImage>
+
+inline std::string drawPicture(const TestFolder& dir, const std::string& name, QSize size,
+    QColor colour = Qt::darkCyan, const char* format = "PNG")
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    const std::string path = dir.path(name);
+    if (!image.save(QString::fromLocal8Bit(path), format))
+        qFatal("cannot draw %s", path.c_str());
+    return path;
+}
