@@ -368,6 +368,7 @@ void tst_PictureLoader::failsOnDamagedData_data()
     QTest::newRow("JPEG cut early in its pixels") << jpeg.left(jpeg.size() / 4);
     QTest::newRow("JPEG cut before its end marker") << jpeg.left(jpeg.size() - 2);
     QTest::newRow("BMP cut in its pixels") << bmp.left(bmp.size() / 2);
+    QTest::newRow("BMP short of one byte") << bmp.left(bmp.size() - 1);
     QTest::newRow("GIF cut in its pixels") << gif.left(gif.size() / 2);
     QTest::newRow("GIF cut in its last quarter") << gif.left(gif.size() * 7 / 8);
 }
