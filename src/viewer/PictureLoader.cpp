@@ -1,0 +1,187 @@
+#include "viewer/PictureLoader.h"
+
+#include "system/RegularFile.h"
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QImageIOHandler>
+#include <QImageReader>
+#include <QtEndian>
+#include <algorithm>
+#include <array>
+#include <optional>
+
+namespace {
+
+// The formats the picture list names. Qt may have plugins for many more; a TIFF or WebP
+// file named like a picture is treated as undecodable, as the list never asks for one.
+constexpr std::array<const char*, 4> KnownFormats = { "bmp", "gif", "jpeg", "png" };
+
+bool isKnownFormat(const QByteArray& format)
+{
+    return std::any_of(KnownFormats.begin(), KnownFormats.end(),
+        [&](const char* known) { return format == known; });
+}
+
+// Hands an open regular file to Qt's readers. It is unbuffered, so Qt's idea of the
+// position and ours never part, and every read is a positioned read of the file.
+//
+// It also notes when a reader asks for bytes past the end: a reader that still wants data
+// there has met a cut file. Qt's JPEG and GIF readers would fill the missing part with grey
+// or black and call it a picture; Lumra treats such a file as undecodable.
+class RegularFileDevice : public QIODevice {
+public:
+    explicit RegularFileDevice(sys::RegularFile file)
+        : m_file(std::move(file))
+    {
+    }
+
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_file.size(); }
+
+    bool seek(qint64 position) override
+    {
+        if (position < 0 || !QIODevice::seek(position))
+            return false;
+        m_position = position;
+        return true;
+    }
+
+    bool ranOut() const { return m_ranOut; }
+    void clearRanOut() { m_ranOut = false; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const std::int64_t got = m_file.readAt(m_position, data, maxSize);
+        if (got > 0)
+            m_position += got;
+        else if (maxSize > 0)
+            m_ranOut = true;
+        return got;
+    }
+
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    sys::RegularFile m_file;
+    qint64 m_position = 0;
+    bool m_ranOut = false;
+};
+
+// Qt's BMP reader stops quietly where a cut file ends and leaves the rest of the picture
+// black, so the size the headers promise is held against the size of the file.
+bool bmpIsWhole(QIODevice& device)
+{
+    if (!device.seek(0))
+        return false;
+    const QByteArray header = device.read(38);
+    if (header.size() < 26)
+        return false;
+    const auto u16 = [&](int at) { return qFromLittleEndian<quint16>(header.constData() + at); };
+    const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(header.constData() + at); };
+    const qint64 pixelsAt = u32(10);
+    qint64 pixelBytes = 0;
+    if (u32(14) == 12) { // the old OS/2 header
+        pixelBytes = (qint64(u16(18)) * u16(24) + 31) / 32 * 4 * u16(20);
+    } else {
+        if (header.size() < 38)
+            return false;
+        const quint32 compression = u32(30);
+        const bool runLengths = compression == 1 || compression == 2;
+        const qint64 width = qFromLittleEndian<qint32>(header.constData() + 18);
+        const qint64 height = qFromLittleEndian<qint32>(header.constData() + 22);
+        pixelBytes = runLengths ? u32(34) : (width * u16(28) + 31) / 32 * 4 * qAbs(height);
+    }
+    return pixelsAt + pixelBytes <= device.size();
+}
+
+qint64 pixelsOf(QSize size) { return qint64(size.width()) * size.height(); }
+
+} // namespace
+
+struct PictureLoader::Opened {
+    explicit Opened(sys::RegularFile file)
+        : device(std::move(file))
+    {
+    }
+
+    RegularFileDevice device;
+    QByteArray format;
+    // The size as stored in the file, before orientation, and whether the orientation turns
+    // the picture a quarter: Qt scales before it orients, so a scaled size must be given in
+    // stored terms.
+    QSize storedSize;
+    bool quarterTurn = false;
+};
+
+PictureLoader::PictureLoader() = default;
+PictureLoader::~PictureLoader() = default;
+
+bool PictureLoader::open(const std::string& path)
+{
+    close();
+    std::optional<sys::RegularFile> file = sys::RegularFile::open(path);
+    if (!file)
+        return false;
+    auto opened = std::make_unique<Opened>(std::move(*file));
+    if (!opened->device.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+
+    QImageReader::setAllocationLimit(AllocationLimitMiB);
+    QImageReader reader(&opened->device);
+    reader.setDecideFormatFromContent(true);
+    if (!reader.canRead() || !isKnownFormat(reader.format()))
+        return false;
+    const QSize stored = reader.size();
+    if (stored.isEmpty() || pixelsOf(stored) > MaxPixels)
+        return false;
+    if (reader.format() == "bmp" && !bmpIsWhole(opened->device))
+        return false;
+    opened->format = reader.format();
+    opened->storedSize = stored;
+    opened->quarterTurn = (reader.transformation() & QImageIOHandler::TransformationRotate90) != 0;
+    m_opened = std::move(opened);
+    return true;
+}
+
+void PictureLoader::close() { m_opened.reset(); }
+
+bool PictureLoader::isOpen() const { return m_opened != nullptr; }
+
+QSize PictureLoader::naturalSize() const
+{
+    if (!m_opened)
+        return {};
+    return m_opened->quarterTurn ? m_opened->storedSize.transposed() : m_opened->storedSize;
+}
+
+QImage PictureLoader::read(QSize targetSize)
+{
+    if (!m_opened || targetSize.isEmpty() || pixelsOf(targetSize) > MaxPixels)
+        return {};
+    RegularFileDevice& device = m_opened->device;
+    if (!device.seek(0))
+        return {};
+    device.clearRanOut();
+
+    QImageReader::setAllocationLimit(AllocationLimitMiB);
+    QImageReader reader(&device, m_opened->format);
+    reader.setAutoDetectImageFormat(false);
+    reader.setAutoTransform(true);
+    // A hint that readers able to trade quality for speed while scaling (JPEG) take the
+    // careful way.
+    reader.setQuality(100);
+    const QSize storedTarget = m_opened->quarterTurn ? targetSize.transposed() : targetSize;
+    if (storedTarget != m_opened->storedSize && reader.supportsOption(QImageIOHandler::ScaledSize))
+        reader.setScaledSize(storedTarget);
+
+    QImage image = reader.read();
+    if (image.isNull() || device.ranOut())
+        return {};
+    // Formats that cannot scale while decoding arrive at full size: reduce, and let the
+    // full-size bitmap go as soon as the reduced one exists.
+    if (image.size() != targetSize)
+        image = image.scaled(targetSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+// The picture loader, in two steps: open a file to learn the picture's natural size, then
+// read it at the size it will be shown. The format is told by the content, never by the
+// name, and only regular files are opened. Sizes are in pixels and upright: a photo whose
+// EXIF orientation says it was taken in portrait is portrait here.
+
+#include <QImage>
+#include <QSize>
+#include <QtGlobal>
+#include <memory>
+#include <string>
+
+class PictureLoader {
+public:
+    // Lumra shows every picture of up to 200 megapixels; a larger one fails like a file that
+    // cannot be decoded, so a small file whose header claims a huge picture costs nothing.
+    static constexpr qint64 MaxPixels = 200'000'000;
+
+    // The decoding memory limit given to Qt, in MiB: MaxPixels at 8 bytes a pixel (a 16-bit
+    // PNG, the widest any of our formats decodes to), rounded up. Qt's own default (128 MiB)
+    // refuses an ordinary 48-megapixel photo. The limit is process-wide in Qt, and the
+    // QT_IMAGEIO_MAXALLOC environment variable, when the user sets it, overrides it.
+    static constexpr int AllocationLimitMiB
+        = static_cast<int>((MaxPixels * 8 + (1 << 20) - 1) >> 20);
+
+    PictureLoader();
+    ~PictureLoader();
+    PictureLoader(const PictureLoader&) = delete;
+    PictureLoader& operator=(const PictureLoader&) = delete;
+
+    // Opens the picture at path (the file system's bytes, not necessarily UTF-8). True only
+    // for a regular file holding a BMP, GIF, JPEG or PNG picture of at most MaxPixels. A
+    // picture opened before is closed first, also when this one fails.
+    bool open(const std::string& path);
+
+    // Lets go of the file. Nothing is held afterwards. Call it (or drop the loader) once the
+    // picture is read: the file should not stay open while the picture is on screen, where
+    // the user may delete it.
+    void close();
+
+    bool isOpen() const;
+
+    // The open picture's size in pixels after its orientation is applied; empty when
+    // nothing is open.
+    QSize naturalSize() const;
+
+    // The open picture decoded upright at exactly targetSize pixels, reduced (or enlarged)
+    // smoothly without regard to aspect ratio: the caller decides the fit. Formats that can
+    // decode at a smaller size do so, and a full-size bitmap is never kept. A null image
+    // when nothing is open, targetSize is empty or larger than MaxPixels, or the picture
+    // cannot be decoded. The file stays open, so the picture may be read again.
+    QImage read(QSize targetSize);
+
+private:
+    struct Opened;
+    std::unique_ptr<Opened> m_opened;
+};
