@@ -3,9 +3,10 @@
 
 #include "viewer/frmLumra.h"
 
+#include "viewer/PictureLoader.h"
 #include "viewer/basGeneral.h"
 
-#include <QImageReader>
+#include <QEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <cmath>
@@ -51,17 +52,22 @@ void frmLumra::SetPic(const std::string& path)
     previous->clear();
     next->setScaledContents(false);
 
-    QImageReader reader(QString::fromLocal8Bit(path));
-    reader.setAutoTransform(true);
-    QImage image = reader.read();
-    if (image.isNull())
-        return;
+    // The picture is decoded at the size it is shown: one picture pixel per device pixel.
     const qreal ratio = devicePixelRatioF();
-    const QSize natural(qRound(image.width() / ratio), qRound(image.height() / ratio));
-    const QRect place = fitPicture(natural);
-    if (place.size() != natural) {
-        image = image.scaled(place.size() * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        next->setScaledContents(true);
+    QImage image;
+    QRect place;
+    {
+        PictureLoader loader;
+        if (!loader.open(path))
+            return;
+        const QSize pixels = loader.naturalSize();
+        const QSize natural(qRound(pixels.width() / ratio), qRound(pixels.height() / ratio));
+        place = fitPicture(natural);
+        const bool shrunk = place.size() != natural;
+        image = loader.read(shrunk ? place.size() * ratio : pixels);
+        if (image.isNull())
+            return;
+        next->setScaledContents(shrunk);
     }
     QPixmap pixmap = QPixmap::fromImage(std::move(image));
     pixmap.setDevicePixelRatio(ratio);
