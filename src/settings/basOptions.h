@@ -1,13 +1,20 @@
 #pragma once
 
-// The viewer's eleven options: held in memory while it runs, loaded when the viewer window
-// loads and saved when it closes.
+// The viewer's eleven options: held in memory while it runs, loaded from the per-user store
+// when the viewer window loads and saved when it closes. A value is written only when it
+// differs from what is stored or, when nothing is, from its default, so a user who never
+// changes an option leaves nothing behind.
+
+#include "settings/CReg.h"
 
 #include <QString>
 #include <cstdint>
+#include <memory>
 
 namespace basOptions {
 
+// One field per option, named after its value in the store, in the order they are loaded
+// and saved.
 struct OptionSet {
     std::int32_t WindowLeft = 0;
     std::int32_t WindowTop = 0;
@@ -24,6 +31,12 @@ struct OptionSet {
 
 extern OptionSet CurrentOptions;
 extern OptionSet DefaultOptions;
+
+// The one store access the options use; made by the first GetOptions.
+extern std::unique_ptr<CReg> OptionStore;
+
+// The program's key in the per-user store.
+extern const QString ProgramKey;
 
 // What the options read from the viewer window: its place and size in twips and the
 // slide-show timer's interval in milliseconds.
@@ -42,7 +55,17 @@ protected:
 // The window the options are read from and saved for (not owned; may be null).
 void setOptionsWindow(const OptionsWindow* window);
 
+// Loads every option into CurrentOptions; DefaultOptions gets the defaults.
 void GetOptions();
+// Saves every option from CurrentOptions and the window.
 void SetOptions();
+
+// The stored text of an option ("Sub\Name" for a value of a subkey), or default.
+QString GetOption(QString key, QString defaultText);
+// Writes value under key unless it equals what is stored or, when nothing is, the default.
+void SetOption(QString key, QString value, QString defaultText);
+
+// The user's picture folder as the shell records it, or empty text.
+QString GetMyPicturesFolder();
 
 } // namespace basOptions
