@@ -2,6 +2,7 @@
 // and that a store which cannot be written never stops the viewer from closing.
 
 #include "ScriptedDialogs.h"
+#include "UserProfile.h"
 #include "settings/basOptions.h"
 
 #include <QDir>
@@ -43,41 +44,17 @@ class tst_Options : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<UserProfile> m_profile;
     FakeWindow m_window;
 
-    QString lumraConf() const
-    {
-        return m_home->filePath(QStringLiteral("config/Morvanell/Lumra.conf"));
-    }
+    QString lumraConf() const { return m_profile->lumraConf(); }
+    QMap<QString, QString> stored() const { return m_profile->stored(); }
+    void store(const QMap<QString, QString>& values) { m_profile->store(values); }
 
-    // What the store holds, as Qt reads it.
-    QMap<QString, QString> stored() const
-    {
-        QMap<QString, QString> values;
-        if (!QFileInfo::exists(lumraConf()))
-            return values;
-        QSettings settings(lumraConf(), QSettings::NativeFormat);
-        for (const QString& key : settings.allKeys())
-            values.insert(key, settings.value(key).toString());
-        return values;
-    }
-
-    void store(const QMap<QString, QString>& values)
-    {
-        QSettings settings(lumraConf(), QSettings::NativeFormat);
-        for (auto it = values.begin(); it != values.end(); ++it)
-            settings.setValue(it.key(), it.value());
-        settings.sync();
-        QCOMPARE(settings.status(), QSettings::NoError);
-    }
-
-    // A new run of the viewer: the options start empty and there is no store object yet.
+    // A new run of the viewer, with a fresh window.
     void newRun()
     {
-        CurrentOptions = OptionSet();
-        DefaultOptions = OptionSet();
-        OptionStore.reset();
+        UserProfile::newRun();
         m_window = FakeWindow();
         setOptionsWindow(&m_window);
     }
@@ -85,16 +62,7 @@ private:
 private slots:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_home->isValid());
-        qputenv("HOME", m_home->path().toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", m_home->filePath(QStringLiteral("config")).toLocal8Bit());
-        qputenv("XDG_CONFIG_DIRS", m_home->filePath(QStringLiteral("machine")).toLocal8Bit());
-        QDir().mkpath(m_home->filePath(QStringLiteral("config")));
-        QFile dirs(m_home->filePath(QStringLiteral("config/user-dirs.dirs")));
-        QVERIFY(dirs.open(QIODevice::WriteOnly));
-        dirs.write("XDG_PICTURES_DIR=\"$HOME/Pictures\"\n");
-        dirs.close();
+        m_profile = std::make_unique<UserProfile>();
         newRun();
     }
     void cleanup() { setOptionsWindow(nullptr); }
@@ -103,7 +71,7 @@ private slots:
     {
         ScriptedDialogs dialogs;
         GetOptions();
-        const QString pictures = m_home->filePath(QStringLiteral("Pictures"));
+        const QString pictures = m_profile->path(QStringLiteral("Pictures"));
         QCOMPARE(CurrentOptions.Folder, pictures);
         QVERIFY(CurrentOptions.Sorted);
         QVERIFY(!CurrentOptions.Reverse);

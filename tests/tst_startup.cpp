@@ -3,6 +3,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TestFolders.h"
+#include "UserProfile.h"
 #include "platform/zbasErrorTrap.h"
 #include "viewer/IntervalTimer.h"
 #include "viewer/basGeneral.h"
@@ -61,6 +62,7 @@ private slots:
 private:
     QString m_startDirectory;
     std::unique_ptr<TestFolder> m_emptyCurrent;
+    std::unique_ptr<UserProfile> m_profile;
 };
 
 void StartupTest::initTestCase() { m_startDirectory = QDir::currentPath(); }
@@ -68,6 +70,7 @@ void StartupTest::initTestCase() { m_startDirectory = QDir::currentPath(); }
 void StartupTest::init()
 {
     PicturePaths.clear();
+    m_profile = std::make_unique<UserProfile>();
     // The current directory is the last fallback of start-up: keep it empty of pictures.
     m_emptyCurrent = std::make_unique<TestFolder>();
     QDir::setCurrent(qs(m_emptyCurrent->path()));
@@ -123,6 +126,13 @@ void StartupTest::placedAtBottomRight()
     const double tpp = viewer.twipsPerPixel();
     QCOMPARE(frame.right(), screen.right());
     QCOMPARE(frame.bottom() + 1, screen.bottom() + 1 - qRound(900 / tpp));
+    QCOMPARE(viewer.width(), qRound(3915 / tpp));
+
+    // Once shown with its frame, the outer edge is in the corner.
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    QTRY_COMPARE(viewer.frameGeometry().right(), screen.right());
+    QCOMPARE(viewer.frameGeometry().bottom() + 1, screen.bottom() + 1 - qRound(900 / tpp));
     QCOMPARE(viewer.width(), qRound(3915 / tpp));
 }
 
@@ -239,6 +249,8 @@ void StartupTest::noPicturesPromptsAndShowsFirst()
 
 void StartupTest::firstRunPromptStartsOnSortedFirst()
 {
+    // No folder known: the user's picture folder is recorded as empty.
+    m_profile->store({ { QStringLiteral("Folder"), QString() } });
     TestFolder chosen;
     picture(chosen, "b.png");
     picture(chosen, "a.png");
@@ -256,6 +268,9 @@ void StartupTest::firstRunPromptStartsOnSortedFirst()
 
 void StartupTest::cancelWithNoFolderEndsWithoutSaving()
 {
+    m_profile->store({ { QStringLiteral("Folder"), QString() } });
+    const auto storedBefore = m_profile->stored();
+    const QDateTime writtenBefore = QFileInfo(m_profile->lumraConf()).lastModified();
     ScriptedDialogs dialogs;
     frmLumra viewer({});
     QSignalSpy ended(&viewer, &frmLumra::ended);
@@ -268,6 +283,8 @@ void StartupTest::cancelWithNoFolderEndsWithoutSaving()
     viewer.close();
     viewer.mnuExit_Click();
     QCOMPARE(unloaded.count(), 0);
+    QCOMPARE(m_profile->stored(), storedBefore);
+    QCOMPARE(QFileInfo(m_profile->lumraConf()).lastModified(), writtenBefore);
 }
 
 void StartupTest::cancelWithKnownFolderKeepsList()
@@ -320,6 +337,10 @@ void StartupTest::closeSavesOnceByEveryRoute()
     viewer.show();
     QVERIFY(QTest::qWaitForWindowExposed(&viewer));
 
+    // One changed option: the close writes it and nothing else.
+    viewer.mnuOptionsSorted->trigger();
+    QVERIFY(!QFileInfo::exists(m_profile->lumraConf()));
+
     bool resumed = false;
     if (route == QLatin1String("exit")) {
         viewer.mnuExit_Click();
@@ -340,10 +361,14 @@ void StartupTest::closeSavesOnceByEveryRoute()
     QCOMPARE(unloaded.count(), 1);
     QVERIFY(viewer.isUnloaded());
     QVERIFY(!viewer.isVisible());
+    QCOMPARE(m_profile->stored(), (QMap<QString, QString> { { "Sorted", "False" } }));
+
     // Whatever comes after does not save again.
+    QVERIFY(QFile::remove(m_profile->lumraConf()));
     viewer.mnuExit_Click();
     viewer.close();
     QCOMPARE(unloaded.count(), 1);
+    QVERIFY(!QFileInfo::exists(m_profile->lumraConf()));
 }
 
 QTEST_MAIN(StartupTest)

@@ -129,12 +129,7 @@ void keepSecondsInRange(OptionSet& options)
 
 void SetOptionDefaults()
 {
-    if (optionsWindow) {
-        DefaultOptions.WindowLeft = wholeNumber(optionsWindow->leftTwips());
-        DefaultOptions.WindowTop = wholeNumber(optionsWindow->topTwips());
-        DefaultOptions.WindowWidth = wholeNumber(optionsWindow->widthTwips());
-        DefaultOptions.WindowHeight = wholeNumber(optionsWindow->heightTwips());
-    }
+    TakeWindowDefaults();
     DefaultOptions.Folder = GetMyPicturesFolder();
     DefaultOptions.Sorted = true;
     DefaultOptions.Reverse = false;
@@ -143,6 +138,20 @@ void SetOptionDefaults()
     DefaultOptions.AutoAdvance = true;
     DefaultOptions.AutoAdvanceSeconds = DefaultSeconds;
 }
+
+} // namespace
+
+void TakeWindowDefaults()
+{
+    if (optionsWindow) {
+        DefaultOptions.WindowLeft = wholeNumber(optionsWindow->leftTwips());
+        DefaultOptions.WindowTop = wholeNumber(optionsWindow->topTwips());
+        DefaultOptions.WindowWidth = wholeNumber(optionsWindow->widthTwips());
+        DefaultOptions.WindowHeight = wholeNumber(optionsWindow->heightTwips());
+    }
+}
+
+namespace {
 
 // "Sub\Name" is the value Name of the program key's subkey Sub.
 void splitKey(const QString& key, QString& path, QString& valueName)

@@ -55,6 +55,10 @@ protected:
 // The window the options are read from and saved for (not owned; may be null).
 void setOptionsWindow(const OptionsWindow* window);
 
+// Takes the window's place and size as the defaults of the four window options. The
+// window's start-up placement is only complete once the window manager has framed it.
+void TakeWindowDefaults();
+
 // Loads every option into CurrentOptions; DefaultOptions gets the defaults.
 void GetOptions();
 // Saves every option from CurrentOptions and the window.

@@ -11,7 +11,6 @@
 #include <QMenu>
 #include <QPointer>
 #include <QScreen>
-#include <QTimer>
 
 namespace {
 
@@ -21,6 +20,10 @@ constexpr double DesignClientHeight = 2640;
 // The picture controls' design size, in twips.
 constexpr double DesignPictureWidth = 1995;
 constexpr double DesignPictureHeight = 1935;
+
+// How long after the window first appears a new frame from the window manager still moves
+// it into place; after that, or once the user has clicked it, it stays where it is.
+constexpr qint64 FrameWatchMilliseconds = 3000;
 
 QString designCaption() { return QStringLiteral("Lumra - ") + Site::name(); }
 
@@ -194,16 +197,37 @@ void frmLumra::placeAtBottomRight()
 void frmLumra::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    // The window manager adds its frame only once the window is mapped; place the window
-    // again then, so its outer edge, not its client area, sits in the corner.
-    if (!m_placedOnShow) {
-        m_placedOnShow = true;
-        const QPoint placed = pos();
-        QTimer::singleShot(0, this, [this, placed] {
-            if (pos() == placed)
-                placeAtBottomRight();
-        });
-    }
+    if (!m_frameWatch.isValid())
+        m_frameWatch.start();
+    followFrame();
+}
+
+void frmLumra::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    followFrame();
+}
+
+void frmLumra::followFrame()
+{
+    // The window manager frames the window only after it is mapped, and the placement at
+    // the bottom right is for the outer edge. So while the window has just appeared and the
+    // user has not touched it, a new frame places it again, and the place it then has is
+    // the one the window options compare with when they are saved.
+    if (!m_frameWatch.isValid() || m_frameWatch.hasExpired(FrameWatchMilliseconds))
+        return;
+    const QSize margins = frameGeometry().size() - size();
+    if (margins == m_knownMargins)
+        return;
+    m_knownMargins = margins;
+    placeAtBottomRight();
+    basOptions::TakeWindowDefaults();
+}
+
+void frmLumra::mousePressEvent(QMouseEvent* event)
+{
+    m_frameWatch.invalidate();
+    QWidget::mousePressEvent(event);
 }
 
 void frmLumra::mnuExit_Click() { Unload(); }

@@ -5,6 +5,7 @@
 
 #include "settings/basOptions.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -117,12 +118,15 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void ApplyOptions();
     void createControls();
     void createActions();
     void placeAtBottomRight();
+    void followFrame();
     void Form_QueryUnload();
     void addArgumentPictures();
     std::int32_t startFileIndex() const;
@@ -137,5 +141,6 @@ private:
     std::array<std::int16_t, 2> m_picSlot {};
     bool m_unloaded = false;
     bool m_ended = false;
-    bool m_placedOnShow = false;
+    QElapsedTimer m_frameWatch;
+    QSize m_knownMargins { 0, 0 };
 };
