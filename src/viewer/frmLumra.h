@@ -59,6 +59,17 @@ public:
     // The Select Folder command: the folder prompt.
     void mnuOptionsSelectFolder_Click();
 
+    // The window-style commands.
+    void mnuOptionsStayOnTop_Click();
+    void mnuOptionsTransparent_Click();
+    // The help file, the maker's web site and the About box.
+    void mnuHelp_Click();
+    void mnuVisitWebsite_Click();
+    void mnuMorvanell_Click();
+
+    // The popup menu at the mouse pointer.
+    void ShowPopupMenu();
+
     // The command-line text rebuilt from the arguments as the system would pass it.
     static std::string commandLineText(const std::vector<std::string>& arguments);
 
