@@ -33,6 +33,7 @@ public:
             break;
         case MsgButtons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::No);
             box.setEscapeButton(QMessageBox::No);
             break;
         }

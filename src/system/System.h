@@ -40,6 +40,14 @@ struct FolderEntry {
 // A folder that cannot be read lists nothing.
 std::vector<FolderEntry> listFolder(const std::string& folder);
 
+// Deletes the file or link at path for good, never a folder: a read-only file is made
+// writable by its owner first. Nothing on success, else the system's error number.
+std::optional<int> removeFile(const std::string& path);
+
+// True when a key event's native scan code is that of the key left of 1 on the main
+// block, whatever character the keyboard layout gives it.
+bool isKeyLeftOfOne(std::uint32_t nativeScanCode);
+
 // The process's current directory, or empty text when it cannot be read.
 std::string currentDirectory();
 

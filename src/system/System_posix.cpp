@@ -47,6 +47,29 @@ std::vector<FolderEntry> listFolder(const std::string& folder)
     return entries;
 }
 
+std::optional<int> removeFile(const std::string& path)
+{
+    struct stat info { };
+    if (::lstat(path.c_str(), &info) != 0)
+        return errno;
+    // unlink never removes a folder, but the folder must not lose its permissions either.
+    if (S_ISDIR(info.st_mode))
+        return EISDIR;
+    // A link is removed itself; its target, whatever it is, keeps its permissions.
+    if (S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0
+        && ::chmod(path.c_str(), (info.st_mode & 07777) | S_IWUSR) != 0)
+        return errno;
+    if (::unlink(path.c_str()) != 0)
+        return errno;
+    return std::nullopt;
+}
+
+bool isKeyLeftOfOne(std::uint32_t nativeScanCode)
+{
+    // X11 and Wayland report the evdev code plus 8: KEY_GRAVE is 41.
+    return nativeScanCode == 41 + 8;
+}
+
 std::string currentDirectory()
 {
     std::string buffer(4096, '\0');

@@ -41,6 +41,26 @@ std::vector<FolderEntry> listFolder(const std::string& folder)
     return entries;
 }
 
+std::optional<int> removeFile(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return static_cast<int>(::GetLastError());
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return ERROR_DIRECTORY;
+    if (!::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL))
+        return static_cast<int>(::GetLastError());
+    if (!::DeleteFileA(path.c_str()))
+        return static_cast<int>(::GetLastError());
+    return std::nullopt;
+}
+
+bool isKeyLeftOfOne(std::uint32_t nativeScanCode)
+{
+    // The set-1 scan code of the key left of 1.
+    return nativeScanCode == 0x29;
+}
+
 std::string currentDirectory()
 {
     const DWORD size = ::GetCurrentDirectoryA(0, nullptr);

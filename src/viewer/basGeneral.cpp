@@ -66,6 +66,14 @@ std::string StripEnds(std::string text, const std::string& part)
 
 void AddFile(const std::string& path) { PicturePaths.append(path); }
 
+void RemoveFile(const std::string& path)
+{
+    Handler::brief()([&] {
+        if (const std::optional<int> failure = sys::removeFile(path))
+            RaiseSystemError(*failure);
+    });
+}
+
 std::string GetFileName(const std::string& path)
 {
     std::string name;

@@ -55,6 +55,9 @@ std::string GetFileName(const std::string& path);
 // A whole number from lo to hi inclusive, drawn after reseeding the generator.
 std::int32_t RandomBetween(std::int32_t lo, std::int32_t hi);
 
+// Deletes one file for good; a failure gets the short report.
+void RemoveFile(const std::string& path);
+
 // Appends one path as the new last entry of the picture list.
 void AddFile(const std::string& path);
 

@@ -38,6 +38,7 @@ frmLumra::frmLumra(std::vector<std::string> arguments, QWidget* parent)
     setObjectName(QStringLiteral("frmLumra"));
     setWindowTitle(designCaption());
     setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);
@@ -224,12 +225,6 @@ void frmLumra::followFrame()
     basOptions::TakeWindowDefaults();
 }
 
-void frmLumra::mousePressEvent(QMouseEvent* event)
-{
-    m_frameWatch.invalidate();
-    QWidget::mousePressEvent(event);
-}
-
 void frmLumra::mnuExit_Click() { Unload(); }
 
 void frmLumra::Unload()
@@ -245,8 +240,9 @@ void frmLumra::closeEvent(QCloseEvent* event)
     event->accept();
     if (m_unloaded || m_ended)
         return;
-    Form_QueryUnload();
+    // Marked first: Cancel in a report from the save must not start a second close.
     m_unloaded = true;
+    Form_QueryUnload();
     tmrTimer->setEnabled(false);
     emit unloaded();
 }

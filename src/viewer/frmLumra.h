@@ -13,6 +13,7 @@
 #include <vector>
 
 class IntervalTimer;
+class QKeyEvent;
 class QAction;
 class QLabel;
 class QMenu;
@@ -69,6 +70,20 @@ public:
 
     // The popup menu at the mouse pointer.
     void ShowPopupMenu();
+
+    // The keyboard: keyCode is a virtual-key code, set to 0 when the key is handled;
+    // shift is the modifier mask (1 Shift, 2 Ctrl, 4 Alt).
+    void Form_KeyDown(std::int16_t& keyCode, std::int16_t shift);
+    // A typed character: the digits and the space bar pace the slide show.
+    void Form_KeyPress(std::int16_t& keyAscii);
+    // The Delete key: asks, then deletes the picture on screen for good.
+    void deleteCommand();
+    // Escape: blanks the window at once, then unloads it.
+    void closeCommand();
+
+    // The virtual-key code of a key event, and the modifier mask of its modifiers.
+    static std::int16_t virtualKeyCode(const QKeyEvent& event);
+    static std::int16_t modifierMask(Qt::KeyboardModifiers modifiers);
 
     // The command-line text rebuilt from the arguments as the system would pass it.
     static std::string commandLineText(const std::vector<std::string>& arguments);
@@ -131,6 +146,8 @@ protected:
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void ApplyOptions();

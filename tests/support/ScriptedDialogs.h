@@ -8,6 +8,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <optional>
 
 class ScriptedDialogs final : public Dialogs {
@@ -32,6 +33,13 @@ public:
     void answerInput(std::optional<QString> answer) { m_inputAnswers.push_back(std::move(answer)); }
     void answerFolder(const QString& folder) { m_folderAnswers.push_back(folder); }
     void answerOpen(bool opened) { m_openAnswers.push_back(opened); }
+
+    // Runs while a message box is open, before it is answered (for example to change the
+    // files behind the viewer's back).
+    void whileMessageOpen(std::function<void(const QString& text)> action)
+    {
+        m_whileMessageOpen = std::move(action);
+    }
 
     const std::vector<Shown>& shown() const { return m_shown; }
     int count(Kind kind) const
@@ -61,6 +69,8 @@ public:
     {
         Shown s { Kind::Message, text, {}, {}, buttons, icon, !m_messageAnswers.empty() };
         m_shown.push_back(s);
+        if (m_whileMessageOpen)
+            m_whileMessageOpen(text);
         if (m_messageAnswers.empty())
             return buttons == MsgButtons::OK   ? MsgAnswer::OK
                 : buttons == MsgButtons::YesNo ? MsgAnswer::No
@@ -110,4 +120,5 @@ private:
     std::deque<QString> m_folderAnswers;
     std::deque<bool> m_openAnswers;
     std::vector<Shown> m_shown;
+    std::function<void(const QString&)> m_whileMessageOpen;
 };
