@@ -2,6 +2,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TestFolders.h"
+#include "viewer/CommandLine.h"
 #include "viewer/Usage.h"
 #include "viewer/basGeneral.h"
 #include "viewer/frmLumra.h"
@@ -38,11 +39,10 @@ private slots:
 
 void CommandLineTest::rebuiltText()
 {
-    QCOMPARE(frmLumra::commandLineText({}), std::string());
-    QCOMPARE(frmLumra::commandLineText({ "/home/ann/My Pictures" }),
-        std::string("\"/home/ann/My Pictures\""));
+    QCOMPARE(CommandLine::text({}), std::string());
     QCOMPARE(
-        frmLumra::commandLineText({ "a b", "c", "d\te", "" }), std::string("\"a b\" c \"d\te\" "));
+        CommandLine::text({ "/home/ann/My Pictures" }), std::string("\"/home/ann/My Pictures\""));
+    QCOMPARE(CommandLine::text({ "a b", "c", "d\te", "" }), std::string("\"a b\" c \"d\te\" "));
 }
 
 void CommandLineTest::parse_data()

@@ -3,6 +3,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Site.h"
 #include "platform/zbasErrorTrap.h"
+#include "viewer/CommandLine.h"
 #include "viewer/IntervalTimer.h"
 
 #include <QAction>
@@ -33,7 +34,7 @@ frmLumra::frmLumra(std::vector<std::string> arguments, QWidget* parent)
     : QWidget(parent,
         Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowCloseButtonHint)
-    , m_commandLine(commandLineText(arguments))
+    , m_commandLine(CommandLine::text(arguments))
 {
     setObjectName(QStringLiteral("frmLumra"));
     setWindowTitle(designCaption());
@@ -61,22 +62,6 @@ frmLumra::~frmLumra()
 {
     basOptions::setOptionsWindow(nullptr);
     zbasErrorTrap::setUnloadViewer(nullptr);
-}
-
-std::string frmLumra::commandLineText(const std::vector<std::string>& arguments)
-{
-    // The arguments joined as the system would pass them on one line: an argument holding
-    // a space or a tab in double quotes, one space between arguments.
-    std::string line;
-    for (const std::string& argument : arguments) {
-        if (!line.empty())
-            line += ' ';
-        if (argument.find_first_of(" \t") != std::string::npos)
-            line += '"' + argument + '"';
-        else
-            line += argument;
-    }
-    return line;
 }
 
 void frmLumra::createControls()

@@ -85,9 +85,6 @@ public:
     static std::int16_t virtualKeyCode(const QKeyEvent& event);
     static std::int16_t modifierMask(Qt::KeyboardModifiers modifiers);
 
-    // The command-line text rebuilt from the arguments as the system would pass it.
-    static std::string commandLineText(const std::vector<std::string>& arguments);
-
     // True once the close path has run (the options are saved and the window is gone).
     bool isUnloaded() const { return m_unloaded; }
     // True when the program ended at the folder prompt without saving.

@@ -7,6 +7,7 @@
 #include "platform/zbasBrowseForFolder.h"
 #include "platform/zbasErrorTrap.h"
 #include "system/System.h"
+#include "viewer/CommandLine.h"
 #include "viewer/IntervalTimer.h"
 #include "viewer/basFindFile.h"
 #include "viewer/basGeneral.h"
@@ -152,51 +153,11 @@ void frmLumra::clearPictureList()
 
 void frmLumra::ParseCommandLine()
 {
-    std::string line = m_commandLine;
-    for (char& c : line)
-        if (c == '\t' || c == ',' || c == ';')
-            c = ' ';
-    line = StripEnds(line, " ");
-    if (line.empty())
-        return;
-
-    auto accept = [this](const std::string& argument) { m_folderArgs.push_back(argument); };
-    if (PathExists(line) || FolderExists(line)) {
-        accept(line);
-        return;
-    }
-
-    std::vector<std::string> items;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t space = line.find(' ', start);
-        items.push_back(line.substr(start, space - start));
-        if (space == std::string::npos)
-            break;
-        start = space + 1;
-    }
-
-    // A quoted name that held spaces is joined into the item where its closing quote
-    // stands. An opening quote on the last item has nothing to join; it is taken as a
-    // name without the quote.
-    for (std::size_t i = 0; i + 1 < items.size(); ++i) {
-        const std::string& item = items[i];
-        if (!item.empty() && item.front() == '"' && item.back() != '"') {
-            items[i + 1] = item + ' ' + items[i + 1];
-            items[i].clear();
-        }
-    }
-
-    for (const std::string& raw : items) {
-        const std::string item = StripEnds(StripEnds(raw, "\""), " ");
-        if (item.empty())
-            continue;
-        if (PathExists(item) || FolderExists(item))
-            accept(item);
-        else
-            dialogs().messageBox(InvalidArgumentMessage + CRLF + CRLF + displayText(item),
-                MsgButtons::OK, MsgIcon::Information);
-    }
+    for (std::string& argument : CommandLine::arguments(m_commandLine, [](const std::string& item) {
+             dialogs().messageBox(InvalidArgumentMessage + CRLF + CRLF + displayText(item),
+                 MsgButtons::OK, MsgIcon::Information);
+         }))
+        m_folderArgs.push_back(std::move(argument));
 }
 
 void frmLumra::AddFolderPictures(std::string folder)
