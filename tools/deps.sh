@@ -3,7 +3,8 @@
 # Sourced by run.sh and test.sh; pass the extra package groups wanted as arguments.
 set -euo pipefail
 
-lumra_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+lumra_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
+    xvfb xauth x11-utils xdotool imagemagick
     libjpeg-dev libgif-dev libbenchmark-dev)
 for group in "$@"; do
     case "$group" in

@@ -1,0 +1,303 @@
+// The real program on a virtual X screen, driven by real keys and clicks and judged by what
+// a user sees: the window's title and place, the pixels on the screen, the options file
+// after closing and the files on disk.
+
+#include "Pictures.h"
+#include "VirtualScreen.h"
+
+#include <QProcess>
+#include <QSettings>
+#include <QtTest>
+
+// Asks the window to close as its close button does (WM_DELETE_WINDOW).
+bool sendCloseRequest(const QByteArray& display, unsigned long window);
+
+namespace {
+
+const QColor Red(255, 0, 0);
+const QColor Green(0, 255, 0);
+const QColor Blue(0, 0, 255);
+const QColor Yellow(255, 255, 0);
+
+bool near(QColor a, QColor b)
+{
+    return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40
+        && std::abs(a.blue() - b.blue()) < 40;
+}
+
+// One run of the program with its own home and a folder of pictures.
+class Session {
+public:
+    explicit Session(const VirtualScreen& screen)
+        : m_screen(screen)
+    {
+        // Sorted by full path: a, b, c, d.
+        drawPicture(m_pictures, "a.png", { 400, 300 }, Red);
+        drawPicture(m_pictures, "b.png", { 100, 50 }, Green);
+        drawPicture(m_pictures, "c.jpg", { 50, 50 }, Blue, "JPEG");
+        drawPicture(m_pictures, "d.png", { 60, 60 }, Yellow);
+        // No slide show and an ordinary window to start with.
+        QSettings options(conf(), QSettings::NativeFormat);
+        options.setValue(QStringLiteral("AutoAdvance"), QStringLiteral("False"));
+        options.setValue(QStringLiteral("StayOnTop"), QStringLiteral("False"));
+    }
+
+    ~Session()
+    {
+        if (m_lumra.state() != QProcess::NotRunning) {
+            m_lumra.kill();
+            m_lumra.waitForFinished();
+        }
+    }
+
+    QString conf() const
+    {
+        return QString::fromStdString(m_home.path(".config/Morvanell/Lumra.conf"));
+    }
+    std::string picture(const char* name) const { return m_pictures.path(name); }
+
+    bool start(const QStringList& extra = {})
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), m_screen.display());
+        environment.insert(QStringLiteral("HOME"), QString::fromStdString(m_home.path()));
+        environment.insert(
+            QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(m_home.path(".config")));
+        environment.insert(
+            QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(m_home.path("run")));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        m_home.folder("run");
+        ::chmod(m_home.path("run").c_str(), 0700);
+        m_lumra.setProcessEnvironment(environment);
+        m_lumra.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_lumra.start(QStringLiteral(LUMRA_EXECUTABLE),
+            QStringList { QString::fromStdString(m_pictures.path()) } + extra);
+        if (!m_lumra.waitForStarted(10000))
+            return false;
+        for (int wait = 0; wait < 300 && m_window.isEmpty(); ++wait) {
+            const QStringList windows = m_screen.windowsOf(m_lumra.processId());
+            if (!windows.isEmpty())
+                m_window = windows.first();
+            else
+                QTest::qWait(100);
+        }
+        return !m_window.isEmpty();
+    }
+
+    const QString& window() const { return m_window; }
+    QString title() const { return m_screen.title(m_window); }
+    QRect geometry() const { return m_screen.geometry(m_window); }
+    void keys(const QStringList& names) const { m_screen.keys(m_window, names); }
+    void click(QPoint at, int button, int count = 1) const
+    {
+        m_screen.click(m_window, at, button, count);
+    }
+    int windowCount() const { return m_screen.windowsOf(m_lumra.processId()).size(); }
+    // The window other than the viewer: a message box or the popup menu.
+    QString otherWindow() const
+    {
+        for (const QString& w : m_screen.windowsOf(m_lumra.processId()))
+            if (w != m_window)
+                return w;
+        return {};
+    }
+
+    // The colour of a point of the window's client area, from a screenshot.
+    QColor pixel(QPoint at) const
+    {
+        const QImage shot = m_screen.screenshot();
+        return shot.pixelColor(geometry().topLeft() + at);
+    }
+
+    bool waitForExit()
+    {
+        if (!m_lumra.waitForFinished(20000))
+            return false;
+        if (m_lumra.exitStatus() != QProcess::NormalExit || m_lumra.exitCode() != 0)
+            qWarning("lumra ended with status %d", m_lumra.exitCode());
+        return m_lumra.exitStatus() == QProcess::NormalExit && m_lumra.exitCode() == 0;
+    }
+
+    QString stored(const QString& key) const
+    {
+        QSettings options(conf(), QSettings::NativeFormat);
+        return options.value(key).toString();
+    }
+
+private:
+    const VirtualScreen& m_screen;
+    TestFolder m_home;
+    TestFolder m_pictures;
+    QProcess m_lumra;
+    QString m_window;
+};
+
+} // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void wholeSession();
+    void closingRoutes_data();
+    void closingRoutes();
+
+private:
+    std::unique_ptr<VirtualScreen> m_screen;
+};
+
+void EndToEndTest::initTestCase()
+{
+    m_screen = std::make_unique<VirtualScreen>();
+    if (!m_screen->isRunning())
+        QSKIP("Xvfb is not installed");
+    for (const char* tool : { "xdotool", "xprop", "xwininfo", "import" })
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+            QSKIP("an X tool is missing");
+}
+
+void EndToEndTest::wholeSession()
+{
+    Session lumra(*m_screen);
+    QVERIFY(lumra.start());
+    QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), QStringLiteral("a.png"), 10000);
+
+    // At the bottom right, 900 twips (60 pixels) above the bottom of the screen.
+    const QRect placed = lumra.geometry();
+    QCOMPARE(placed.size(), QSize(261, 176));
+    QCOMPARE(placed.right(), VirtualScreen::Width - 1);
+    QCOMPARE(placed.bottom(), VirtualScreen::Height - 60 - 1);
+
+    // A picture larger than the window is shrunk (235 x 176, 13 pixels of black each side);
+    // a small one sits centred at its own size.
+    QTRY_VERIFY(near(lumra.pixel({ 130, 88 }), Red));
+    QVERIFY(near(lumra.pixel({ 4, 88 }), Qt::black));
+    QVERIFY(near(lumra.pixel({ 20, 88 }), Red));
+    lumra.keys({ "Next" });
+    QTRY_COMPARE(lumra.title(), QStringLiteral("b.png"));
+    QTRY_VERIFY(near(lumra.pixel({ 130, 88 }), Green));
+    QVERIFY(near(lumra.pixel({ 75, 88 }), Qt::black));
+    QVERIFY(near(lumra.pixel({ 130, 60 }), Qt::black));
+
+    // Every order.
+    const std::pair<QStringList, QString> walk[] = {
+        { { "Prior" }, "a.png" },
+        { { "End" }, "d.png" },
+        { { "Next" }, "a.png" },
+        { { "Home" }, "a.png" },
+        { { "n" }, "b.png" },
+        { { "Return" }, "c.jpg" },
+        { { "ctrl+r", "Next" }, "b.png" },
+        { { "Next" }, "a.png" },
+        { { "Next" }, "d.png" },
+        { { "Prior" }, "c.jpg" },
+        { { "ctrl+r", "Next" }, "d.png" },
+    };
+    for (const auto& [keys, title] : walk) {
+        lumra.keys(keys);
+        QTRY_COMPARE(lumra.title(), title);
+    }
+    // At random, a move always lands on another picture of the list (or stays, rarely).
+    lumra.keys({ "ctrl+s", "Next" });
+    QTest::qWait(300);
+    QVERIFY(QStringList({ "a.png", "b.png", "c.jpg", "d.png" }).contains(lumra.title()));
+    lumra.keys({ "ctrl+s", "Home" });
+    QTRY_COMPARE(lumra.title(), QStringLiteral("a.png"));
+
+    // The pace from a digit: the next picture at once, then one a second; space pauses.
+    lumra.keys({ "1" });
+    QTRY_COMPARE(lumra.title(), QStringLiteral("b.png"));
+    QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), QStringLiteral("c.jpg"), 5000);
+    lumra.keys({ "space" });
+    const QString paused = lumra.title();
+    QTest::qWait(2500);
+    QCOMPARE(lumra.title(), paused);
+
+    // Delete: No keeps the file, Yes deletes it and moves on.
+    lumra.keys({ "Home" });
+    QTRY_COMPARE(lumra.title(), QStringLiteral("a.png"));
+    lumra.keys({ "Delete" });
+    QTRY_VERIFY(!lumra.otherWindow().isEmpty());
+    m_screen->keys(lumra.otherWindow(), { "Escape" });
+    QTRY_COMPARE(lumra.windowCount(), 1);
+    QVERIFY(QFile::exists(QString::fromStdString(lumra.picture("a.png"))));
+    QCOMPARE(lumra.title(), QStringLiteral("a.png"));
+    lumra.keys({ "Delete" });
+    QTRY_VERIFY(!lumra.otherWindow().isEmpty());
+    m_screen->keys(lumra.otherWindow(), { "alt+y" });
+    QTRY_COMPARE(lumra.title(), QStringLiteral("b.png"));
+    QVERIFY(!QFile::exists(QString::fromStdString(lumra.picture("a.png"))));
+
+    // The popup menu on a right click; Escape closes the menu, not the viewer.
+    lumra.click({ 130, 88 }, 3);
+    QTRY_VERIFY(!lumra.otherWindow().isEmpty());
+    m_screen->keys(lumra.otherWindow(), { "Escape" });
+    QTRY_COMPARE(lumra.windowCount(), 1);
+
+    // Escape closes, and the options changed in the session are kept.
+    lumra.keys({ "ctrl+r" });
+    lumra.keys({ "Escape" });
+    QVERIFY(lumra.waitForExit());
+    QCOMPARE(lumra.stored(QStringLiteral("Reverse")), QStringLiteral("True"));
+    QCOMPARE(lumra.stored(QStringLiteral("AutoAdvanceSeconds")), QStringLiteral("1"));
+    QCOMPARE(lumra.stored(QStringLiteral("Sorted")), QString());
+}
+
+void EndToEndTest::closingRoutes_data()
+{
+    QTest::addColumn<QString>("route");
+    QTest::newRow("Escape") << "escape";
+    QTest::newRow("backquote") << "grave";
+    QTest::newRow("double click") << "double";
+    QTest::newRow("Exit in the menu") << "exit";
+    QTest::newRow("close button") << "close";
+}
+
+void EndToEndTest::closingRoutes()
+{
+    QFETCH(QString, route);
+    Session lumra(*m_screen);
+    QVERIFY(lumra.start());
+    QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), QStringLiteral("a.png"), 10000);
+    lumra.keys({ "ctrl+s" }); // one changed option to be saved
+    if (route == QLatin1String("escape")) {
+        lumra.keys({ "Escape" });
+    } else if (route == QLatin1String("grave")) {
+        lumra.keys({ "grave" });
+    } else if (route == QLatin1String("double")) {
+        lumra.click({ 130, 88 }, 1, 2);
+    } else if (route == QLatin1String("exit")) {
+        lumra.click({ 130, 88 }, 3);
+        QTRY_VERIFY(!lumra.otherWindow().isEmpty());
+        m_screen->keys(lumra.otherWindow(), { "x" });
+    } else {
+        QVERIFY(sendCloseRequest(m_screen->display().toLocal8Bit(), lumra.window().toULong()));
+    }
+    QVERIFY(lumra.waitForExit());
+    QCOMPARE(lumra.stored(QStringLiteral("Sorted")), QStringLiteral("False"));
+}
+
+QTEST_MAIN(EndToEndTest)
+#include "tst_endtoend.moc"
+
+// Xlib last: its macros would clash with Qt's names above.
+#include <X11/Xlib.h>
+
+bool sendCloseRequest(const QByteArray& displayName, unsigned long window)
+{
+    Display* display = XOpenDisplay(displayName.constData());
+    if (!display)
+        return false;
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    const bool sent = XSendEvent(display, window, False, NoEventMask, &event) != 0;
+    XFlush(display);
+    XCloseDisplay(display);
+    return sent;
+}
