@@ -5,6 +5,7 @@
 #include "Pictures.h"
 #include "VirtualScreen.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QSettings>
 #include <QtTest>
@@ -75,7 +76,10 @@ public:
             QStringList { QString::fromStdString(m_pictures.path()) } + extra);
         if (!m_lumra.waitForStarted(10000))
             return false;
-        for (int wait = 0; wait < 300 && m_window.isEmpty(); ++wait) {
+        // Generous: the machine may be busy, and the sanitizers slow the program down.
+        QDeadlineTimer deadline(60000);
+        while (
+            m_window.isEmpty() && !deadline.hasExpired() && m_lumra.state() == QProcess::Running) {
             const QStringList windows = m_screen.windowsOf(m_lumra.processId());
             if (!windows.isEmpty())
                 m_window = windows.first();

@@ -1,10 +1,11 @@
 #pragma once
 
-// Picture files drawn for a test.
+// Picture files drawn for a test, written under names of any bytes.
 
 #include "GifWriter.h"
 #include "TestFolders.h"
 
+#include <QBuffer>
 #include <QImage>
 
 inline std::string drawPicture(const TestFolder& dir, const std::string& name, QSize size,
@@ -12,12 +13,14 @@ inline std::string drawPicture(const TestFolder& dir, const std::string& name, Q
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
-    const std::string path = dir.path(name);
+    QByteArray encoded;
     if (QByteArray(format) == "GIF") {
-        dir.file(name, gifBytes(image, { colour }).toStdString());
-        return path;
+        encoded = gifBytes(image, { colour });
+    } else {
+        QBuffer buffer(&encoded);
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.save(&buffer, format))
+            qFatal("cannot draw %s", name.c_str());
     }
-    if (!image.save(QString::fromLocal8Bit(path), format))
-        qFatal("cannot draw %s", path.c_str());
-    return path;
+    return dir.file(name, encoded.toStdString());
 }
