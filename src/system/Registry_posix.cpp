@@ -281,7 +281,8 @@ RegStatus save(const KeyPlace& where, const std::function<void(QSettings&)>& cha
     return RegSuccess;
 }
 
-class ShellFoldersKey final : public RegistryKey {
+// A key whose values are read from their whole data at once.
+class DataKey : public RegistryKey {
 public:
     RegStatus valueSize(const std::string& name, std::uint32_t& size) override
     {
@@ -301,6 +302,14 @@ public:
         data = *stored;
         return RegSuccess;
     }
+
+protected:
+    // A value's data with its terminating zero, or nothing when there is no such value.
+    virtual std::optional<std::string> valueData(const std::string& name) const = 0;
+};
+
+class ShellFoldersKey final : public DataKey {
+public:
     // The shell's record is the XDG user folders' business, not ours.
     RegStatus writeString(const std::string&, const std::string&) override
     {
@@ -309,7 +318,7 @@ public:
     RegStatus deleteValue(const std::string&) override { return RegAccessDenied; }
 
 private:
-    static std::optional<std::string> valueData(const std::string& name)
+    std::optional<std::string> valueData(const std::string& name) const override
     {
         if (fromSystem(name).compare(QLatin1String("My Pictures"), Qt::CaseInsensitive) != 0)
             return std::nullopt;
@@ -322,31 +331,11 @@ private:
     }
 };
 
-class StoreKey final : public RegistryKey {
+class StoreKey final : public DataKey {
 public:
     explicit StoreKey(KeyPlace where)
         : m_where(std::move(where))
     {
-    }
-
-    RegStatus valueSize(const std::string& name, std::uint32_t& size) override
-    {
-        const auto data = valueData(name);
-        if (!data)
-            return RegFileNotFound;
-        size = static_cast<std::uint32_t>(data->size());
-        return RegSuccess;
-    }
-
-    RegStatus readValue(const std::string& name, std::uint32_t size, std::string& data) override
-    {
-        const auto stored = valueData(name);
-        if (!stored)
-            return RegFileNotFound;
-        if (stored->size() > size)
-            return RegMoreData;
-        data = *stored;
-        return RegSuccess;
     }
 
     RegStatus writeString(const std::string& name, const std::string& text) override
@@ -368,7 +357,7 @@ public:
 
 private:
     // The value as the registry would hand it out: its text with a terminating zero.
-    std::optional<std::string> valueData(const std::string& name) const
+    std::optional<std::string> valueData(const std::string& name) const override
     {
         const auto key = settingsName(name);
         if (!key || !isUsable(QFileInfo(m_where.file)))
