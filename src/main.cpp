@@ -1,3 +1,4 @@
+#include "platform/WindowSystemChoice.h"
 #include "viewer/Usage.h"
 #include "viewer/frmLumra.h"
 
@@ -12,11 +13,28 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    QApplication app(argc, argv);
+    // The window system is chosen on Qt's command line rather than in the environment, so
+    // that programs Lumra starts make their own choice.
+    std::vector<char*> qtArguments(argv, argv + argc);
+    std::string platformOption = "-platform";
+    std::string platformName;
+    if (const auto platform = WindowSystemChoice::preferredQtPlatform(
+            WindowSystemChoice::currentDisplayEnvironment(), arguments)) {
+        platformName = *platform;
+        qtArguments.push_back(platformOption.data());
+        qtArguments.push_back(platformName.data());
+    }
+    int qtArgumentCount = static_cast<int>(qtArguments.size());
+    qtArguments.push_back(nullptr);
+
+    QApplication app(qtArgumentCount, qtArguments.data());
     QApplication::setApplicationName(QStringLiteral("Lumra"));
     QApplication::setOrganizationName(QStringLiteral("Morvanell"));
     QApplication::setApplicationVersion(
         QStringLiteral("%1.%2").arg(LUMRA_VERSION_MAJOR).arg(LUMRA_VERSION_MINOR));
+    // Qt has taken its own options (-platform and the like) off the command line.
+    arguments.assign(
+        qtArguments.begin() + (qtArgumentCount > 0 ? 1 : 0), qtArguments.begin() + qtArgumentCount);
 
     frmLumra viewer(std::move(arguments));
     // The viewer is a tool window, which Qt does not count when deciding to quit, so its

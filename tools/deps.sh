@@ -3,9 +3,9 @@
 # Sourced by run.sh and test.sh; pass the extra package groups wanted as arguments.
 set -euo pipefail
 
-lumra_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
-    xvfb xauth x11-utils xdotool imagemagick
-    libjpeg-dev libgif-dev libbenchmark-dev)
+lumra_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+    libjpeg-dev libgif-dev libbenchmark-dev libx11-dev libxcb1-dev
+    xvfb xauth x11-utils xdotool imagemagick)
 for group in "$@"; do
     case "$group" in
     display) lumra_packages+=(xvfb xauth x11-utils x11-xserver-utils imagemagick) ;;

@@ -48,6 +48,7 @@ frmLumra::frmLumra(std::vector<std::string> arguments, QWidget* parent)
 
     createControls();
     createActions();
+    setUpCommands();
 
     QPointer<frmLumra> self(this);
     zbasErrorTrap::setUnloadViewer([self] {

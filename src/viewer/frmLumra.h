@@ -150,6 +150,7 @@ private:
     void ApplyOptions();
     void createControls();
     void createActions();
+    void setUpCommands();
     void placeAtBottomRight();
     void followFrame();
     void Form_QueryUnload();

@@ -2,6 +2,8 @@
 
 #include "viewer/frmLumra.h"
 
+#include "platform/basTopMost.h"
+#include "platform/zbTransparency.h"
 #include "viewer/IntervalTimer.h"
 
 #include <QAction>
@@ -17,7 +19,10 @@ void frmLumra::ApplyOptions()
     mnuOptionsTransparent->setChecked(CurrentOptions.Transparent);
     if (!mnuOptionsSorted->isChecked())
         mnuOptionsReverse->setVisible(false);
-    // Stay-on-top and transparency are put on the window by the window-style routines.
+    if (CurrentOptions.StayOnTop)
+        basTopMost::SetTopMost(this, true);
+    if (CurrentOptions.Transparent)
+        zbTransparency::SetTransparency(this, zbTransparency::TransparentAlpha);
     if (CurrentOptions.AutoAdvanceSeconds != 2)
         tmrTimer->setInterval(CurrentOptions.AutoAdvanceSeconds * 1000);
 }

@@ -5,6 +5,7 @@
 // answer (Cancel, No, nothing) and is recorded as unanswered.
 
 #include "platform/Dialogs.h"
+#include "platform/zbasErrorTrap.h"
 
 #include <QStringList>
 #include <deque>
@@ -33,6 +34,11 @@ public:
     void answerInput(std::optional<QString> answer) { m_inputAnswers.push_back(std::move(answer)); }
     void answerFolder(const QString& folder) { m_folderAnswers.push_back(folder); }
     void answerOpen(bool opened) { m_openAnswers.push_back(opened); }
+    // The next document handed over fails with a run-time error of this number and text.
+    void failOpen(int number, const QString& description)
+    {
+        m_openFailure = { number, description };
+    }
 
     // Runs while a message box is open, before it is answered (for example to change the
     // files behind the viewer's back).
@@ -107,6 +113,11 @@ public:
     {
         m_shown.push_back(
             { Kind::Open, target, {}, {}, MsgButtons::OK, MsgIcon::None, !m_openAnswers.empty() });
+        if (m_openFailure) {
+            const auto [number, description] = *m_openFailure;
+            m_openFailure.reset();
+            zbasErrorTrap::Raise(number, description);
+        }
         if (m_openAnswers.empty())
             return false;
         const bool opened = m_openAnswers.front();
@@ -119,6 +130,7 @@ private:
     std::deque<std::optional<QString>> m_inputAnswers;
     std::deque<QString> m_folderAnswers;
     std::deque<bool> m_openAnswers;
+    std::optional<std::pair<int, QString>> m_openFailure;
     std::vector<Shown> m_shown;
     std::function<void(const QString&)> m_whileMessageOpen;
 };
