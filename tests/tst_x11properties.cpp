@@ -5,6 +5,7 @@
 
 #include "Pictures.h"
 #include "UserProfile.h"
+#include "VirtualScreen.h"
 #include "about/frmAbout.h"
 #include "viewer/basGeneral.h"
 #include "viewer/frmLumra.h"
@@ -20,54 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-// An Xvfb of the test's own, on a display number it picks itself and reports once it is
-// ready for clients.
-class VirtualScreen {
-public:
-    VirtualScreen()
-    {
-        int ready[2];
-        if (::pipe(ready) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(ready[0]);
-            const std::string fd = std::to_string(ready[1]);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-                "-nolisten", "tcp", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(ready[1]);
-        if (m_pid < 0) {
-            ::close(ready[0]);
-            return;
-        }
-        std::string number;
-        char c = 0;
-        while (::read(ready[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        ::close(ready[0]);
-        if (!number.empty())
-            m_display = ":" + number;
-    }
-    ~VirtualScreen()
-    {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    VirtualScreen(const VirtualScreen&) = delete;
-    VirtualScreen& operator=(const VirtualScreen&) = delete;
-
-    // The display name, or empty text when Xvfb could not be started.
-    const std::string& display() const { return m_display; }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_display;
-};
 
 // The properties of one window as xprop prints them.
 QString windowProperties(WId window)
@@ -221,9 +174,9 @@ int main(int argc, char* argv[])
 {
     // The X server comes first, as the application connects to its display when it starts.
     VirtualScreen screen;
-    screenDisplay = new std::string(screen.display());
-    if (!screen.display().empty()) {
-        qputenv("DISPLAY", QByteArray::fromStdString(screen.display()));
+    screenDisplay = new std::string(screen.display().toStdString());
+    if (screen.isRunning()) {
+        qputenv("DISPLAY", screen.display().toLocal8Bit());
         qputenv("QT_QPA_PLATFORM", "xcb");
         // Nor has it a session bus; without this Qt's bus library would try to reach one.
         qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");

@@ -3,59 +3,67 @@
 // A virtual X screen for tests that run the real program: Xvfb on a free display, and the
 // X tools (xdotool, xprop, ImageMagick's import) that act and look as a user would.
 
-#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QThread>
 #include <QtTest>
+#include <csignal>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 class VirtualScreen {
 public:
     static constexpr int Width = 1280;
     static constexpr int Height = 800;
 
+    // Works before the application object exists, so a test may point the application at
+    // this screen.
     VirtualScreen()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+        // Xvfb picks a free display itself and writes its number once it takes clients, so
+        // tests that run side by side never share or race for a display.
+        int ready[2];
+        if (::pipe(ready) != 0)
             return;
-        for (int number = 90; number < 200; ++number) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number))
-                || QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
-                continue;
-            m_display = QStringLiteral(":%1").arg(number);
-            m_server.start(QStringLiteral("Xvfb"),
-                { m_display, QStringLiteral("-screen"), QStringLiteral("0"),
-                    QStringLiteral("%1x%2x24").arg(Width).arg(Height), QStringLiteral("-nolisten"),
-                    QStringLiteral("tcp") });
-            if (!m_server.waitForStarted(5000))
-                continue;
-            for (int wait = 0; wait < 100 && !isUp(); ++wait)
-                QThread::msleep(50);
-            if (isUp())
-                return;
-            m_server.kill();
-            m_server.waitForFinished();
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(ready[0]);
+            const std::string fd = std::to_string(ready[1]);
+            const std::string size = std::to_string(Width) + "x" + std::to_string(Height) + "x24";
+            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", size.c_str(),
+                "-nolisten", "tcp", static_cast<char*>(nullptr));
+            ::_exit(127);
         }
-        m_display.clear();
+        ::close(ready[1]);
+        if (m_pid < 0) {
+            ::close(ready[0]);
+            return;
+        }
+        std::string number;
+        char c = 0;
+        while (::read(ready[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        ::close(ready[0]);
+        if (!number.empty())
+            m_display = QLatin1Char(':') + QString::fromStdString(number);
     }
 
     ~VirtualScreen()
     {
-        if (m_server.state() != QProcess::NotRunning) {
-            m_server.terminate();
-            if (!m_server.waitForFinished(3000))
-                m_server.kill();
-            m_server.waitForFinished();
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
         }
     }
 
     VirtualScreen(const VirtualScreen&) = delete;
     VirtualScreen& operator=(const VirtualScreen&) = delete;
 
-    bool isRunning() const { return !m_display.isEmpty(); }
+    // The display name, or empty text when Xvfb is not installed or did not start.
     const QString& display() const { return m_display; }
+    bool isRunning() const { return !m_display.isEmpty(); }
 
     // Runs an X tool on this screen and returns what it printed (trimmed).
     QString run(const QString& program, const QStringList& arguments, int* exitCode = nullptr) const
@@ -144,13 +152,6 @@ public:
     }
 
 private:
-    bool isUp() const
-    {
-        int exitCode = -1;
-        run(QStringLiteral("xdpyinfo"), {}, &exitCode);
-        return exitCode == 0;
-    }
-
-    QProcess m_server;
+    pid_t m_pid = -1;
     QString m_display;
 };
