@@ -7,6 +7,8 @@
 #include "viewer/frmLumra.h"
 
 #include <QtTest>
+#include <algorithm>
+#include <random>
 #include <unistd.h>
 
 using namespace basGeneral;
@@ -50,6 +52,9 @@ private slots:
 
     void folderOrder_data();
     void folderOrder();
+    void groupsOfManyNames_data();
+    void groupsOfManyNames();
+    void listingKeepsOnlyWhatIsAsked();
     void trailingSeparatorAndMissingFolder();
     void findFilesOnePattern();
     void nonUtf8NameIsListedAsItsBytes();
@@ -57,6 +62,7 @@ private slots:
     void sortStrings();
     void sortStringsBounds();
     void sortLargeSortedAndReversedInput();
+    void sortManyPathsAlike();
     void outsideTheListFailsWithNine();
     void stripEnds_data();
     void stripEnds();
@@ -83,6 +89,20 @@ void PictureListTest::folderOrder_data()
         << Names { ".png", "d.PnG" };
     QTest::newRow("a folder named like a picture is not an entry")
         << Names { "a.jpg" } << Names { "x.jpg", "sub" } << Names { "a.jpg" };
+    QTest::newRow("signs between the letters order by the upper-case forms")
+        << Names { "_a.png", "B.png", "a.png", "[x].png", "`q.png" } << Names {}
+        << Names { "a.png", "B.png", "[x].png", "_a.png", "`q.png" };
+    QTest::newRow("names alike in their first eight characters")
+        << Names { "picture-0002.png", "picture-00010.PNG", "PICTURE-0001.png", "picture-0001.png",
+               "pic.png" }
+        << Names {}
+        << Names { "pic.png", "PICTURE-0001.png", "picture-0001.png", "picture-00010.PNG",
+               "picture-0002.png" };
+    // É and é share the upper-case form É (U+00C9), after every ASCII letter; between the two
+    // the bytes decide.
+    QTest::newRow("letters beyond ASCII by their upper-case forms")
+        << Names { "\xc3\xa9.jpg", "z.jpg", "\xc3\x89.jpg", "E.jpg" } << Names {}
+        << Names { "E.jpg", "z.jpg", "\xc3\x89.jpg", "\xc3\xa9.jpg" };
 }
 
 void PictureListTest::folderOrder()
@@ -100,6 +120,90 @@ void PictureListTest::folderOrder()
     frmLumra viewer({});
     viewer.AddFolderPictures(dir.path());
     QCOMPARE(listNames(dir.path() + "/"), expected);
+
+    // The one-pass search gives the same list.
+    PicturePaths.clear();
+    basFindFile::FindPictureFiles(dir.path());
+    QCOMPARE(listNames(dir.path() + "/"), expected);
+}
+
+namespace {
+
+// The order of one group by its definition: the upper-case forms Qt gives, compared as
+// UTF-16, then the bytes of the names.
+Names referenceGroup(const std::vector<sys::FolderEntry>& entries, const std::string& pattern)
+{
+    Names names;
+    for (const sys::FolderEntry& entry : entries)
+        if (!entry.directory && basFindFile::MatchesPattern(entry.name, pattern))
+            names.push_back(entry.name);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const int order = QString::compare(
+            QString::fromUtf8(a).toUpper(), QString::fromUtf8(b).toUpper(), Qt::CaseSensitive);
+        return order != 0 ? order < 0 : a < b;
+    });
+    return names;
+}
+
+} // namespace
+
+void PictureListTest::groupsOfManyNames_data()
+{
+    QTest::addColumn<QByteArray>("alphabet");
+    QTest::newRow("ASCII letters, digits and signs") << QByteArray("aAbBzZ09_[`.- ");
+    QTest::newRow("with letters beyond ASCII") << QByteArray("aAeE.\xc3\xa9\xc3\x89_");
+}
+
+// Many made-up names, many alike: every group, from MatchingFiles and from the one pass,
+// holds what the definition says in the order it says.
+void PictureListTest::groupsOfManyNames()
+{
+    QFETCH(QByteArray, alphabet);
+    std::mt19937 random(7);
+    const Names endings { ".jpg", ".JPG", ".Jpeg", ".png", ".PNG", ".bmp", ".gif", ".GIF", ".txt",
+        ".jpgx", "" };
+    std::vector<sys::FolderEntry> entries;
+    for (int n = 0; n < 3000; ++n) {
+        std::string name;
+        const int length = static_cast<int>(random() % 12);
+        for (int k = 0; k < length; ++k)
+            name += alphabet[static_cast<int>(random() % static_cast<unsigned>(alphabet.size()))];
+        name += endings[random() % endings.size()];
+        entries.push_back({ name, random() % 20 == 0 });
+    }
+    const std::vector<std::vector<std::string>> groups = basFindFile::PictureGroups(entries);
+    const Names& patterns = basFindFile::PicturePatterns();
+    QCOMPARE(groups.size(), patterns.size());
+    for (std::size_t p = 0; p < patterns.size(); ++p) {
+        const Names expected = referenceGroup(entries, patterns[p]);
+        QVERIFY(expected.size() > 100);
+        QCOMPARE(basFindFile::MatchingFiles(entries, patterns[p]), expected);
+        QCOMPARE(groups[p], expected);
+    }
+}
+
+void PictureListTest::listingKeepsOnlyWhatIsAsked()
+{
+    TestFolder dir;
+    dir.file("a.jpg");
+    dir.file("b.txt");
+    dir.folder("c.jpg");
+    dir.folder("e");
+    QCOMPARE(::symlink(dir.path("e").c_str(), dir.path("d.jpg").c_str()), 0);
+    QCOMPARE(::symlink(dir.path("a.jpg").c_str(), dir.path("f.jpg").c_str()), 0);
+    std::vector<sys::FolderEntry> entries = sys::listFolder(dir.path(),
+        [](std::string_view name) { return name.size() > 4 && name.substr(1) == ".jpg"; });
+    std::sort(entries.begin(), entries.end(),
+        [](const sys::FolderEntry& a, const sys::FolderEntry& b) { return a.name < b.name; });
+    QCOMPARE(entries.size(), std::size_t(4));
+    const std::vector<std::pair<std::string, bool>> expected { { "a.jpg", false },
+        { "c.jpg", true }, { "d.jpg", true }, { "f.jpg", false } };
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        QCOMPARE(entries[k].name, expected[k].first);
+        QCOMPARE(entries[k].directory, expected[k].second);
+    }
+    // Without a filter everything is listed.
+    QCOMPARE(sys::listFolder(dir.path()).size(), std::size_t(6));
 }
 
 void PictureListTest::trailingSeparatorAndMissingFolder()
@@ -199,6 +303,36 @@ void PictureListTest::sortLargeSortedAndReversedInput()
         SortStrings(array, true);
         QCOMPARE(contents(array), expected);
     }
+}
+
+// Paths alike in long beginnings, of every length, with duplicates, cases and bytes above
+// 127: the sort gives exactly the order of the bytes, inside the range it is given only.
+void PictureListTest::sortManyPathsAlike()
+{
+    std::mt19937 random(11);
+    const std::string alphabet = "aAbB0_.\xc3\xa9";
+    Names input;
+    for (int n = 0; n < 5000; ++n) {
+        std::string path = n % 3 ? "/home/ann/Pictures/" : "/home/ann/Pictures/holiday/";
+        const int length = static_cast<int>(random() % 14);
+        for (int k = 0; k < length; ++k)
+            path += alphabet[random() % alphabet.size()];
+        input.push_back(path);
+    }
+    input.push_back("/home/ann/Pictures");
+    input.push_back(input[17]);
+
+    Names expected = input;
+    std::sort(expected.begin(), expected.end());
+    TextArray array = arrayOf(input);
+    SortStrings(array, true);
+    QCOMPARE(contents(array), expected);
+
+    expected = input;
+    std::sort(expected.begin() + 99, expected.begin() + 4000);
+    array = arrayOf(input);
+    SortStrings(array, true, 100, 4000);
+    QCOMPARE(contents(array), expected);
 }
 
 void PictureListTest::outsideTheListFailsWithNine()

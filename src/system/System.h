@@ -5,8 +5,10 @@
 // without the rest of the program knowing which. Paths are the file system's own bytes.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sys {
@@ -39,6 +41,11 @@ struct FolderEntry {
 // The entries of one folder, without "." and "..", in the order the system gives them.
 // A folder that cannot be read lists nothing.
 std::vector<FolderEntry> listFolder(const std::string& folder);
+
+// The same, but only the entries whose names keep accepts: the others are passed over in the
+// same pass, without being stored or looked at more closely.
+std::vector<FolderEntry> listFolder(
+    const std::string& folder, const std::function<bool(std::string_view name)>& keep);
 
 // Deletes the file or link at path for good, never a folder: a read-only file is made
 // writable by its owner first. Nothing on success, else the system's error number.

@@ -24,7 +24,10 @@ std::optional<PathAttributes> attributesOf(const std::string& path)
     return attributes;
 }
 
-std::vector<FolderEntry> listFolder(const std::string& folder)
+std::vector<FolderEntry> listFolder(const std::string& folder) { return listFolder(folder, {}); }
+
+std::vector<FolderEntry> listFolder(
+    const std::string& folder, const std::function<bool(std::string_view name)>& keep)
 {
     std::vector<FolderEntry> entries;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
@@ -34,6 +37,8 @@ std::vector<FolderEntry> listFolder(const std::string& folder)
     while (const dirent* entry = ::readdir(dir.get())) {
         const char* name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        if (keep && !keep(name))
             continue;
         bool directory = entry->d_type == DT_DIR;
         // A link may point at a folder, and some file systems do not fill in the type:

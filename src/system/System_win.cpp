@@ -20,7 +20,10 @@ std::optional<PathAttributes> attributesOf(const std::string& path)
     return result;
 }
 
-std::vector<FolderEntry> listFolder(const std::string& folder)
+std::vector<FolderEntry> listFolder(const std::string& folder) { return listFolder(folder, {}); }
+
+std::vector<FolderEntry> listFolder(
+    const std::string& folder, const std::function<bool(std::string_view name)>& keep)
 {
     std::vector<FolderEntry> entries;
     std::string pattern = folder;
@@ -34,6 +37,8 @@ std::vector<FolderEntry> listFolder(const std::string& folder)
     do {
         const std::string name = found.cFileName;
         if (name == "." || name == "..")
+            continue;
+        if (keep && !keep(name))
             continue;
         entries.push_back({ name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 });
     } while (::FindNextFileA(search, &found));

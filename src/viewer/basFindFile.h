@@ -22,7 +22,15 @@ bool MatchesPattern(const std::string& name, const std::string& pattern);
 std::vector<std::string> MatchingFiles(
     const std::vector<sys::FolderEntry>& entries, const std::string& pattern);
 
+// The files among entries in the five picture groups, one group per picture pattern in
+// pattern order, each as MatchingFiles gives it, from one pass over the entries.
+std::vector<std::vector<std::string>> PictureGroups(const std::vector<sys::FolderEntry>& entries);
+
 // Appends to the picture list every file of folder whose name matches pattern.
 void FindFiles(std::string folder, const std::string& pattern);
+
+// Appends to the picture list the picture files of folder, group by group in pattern
+// order, from one listing of the folder: what FindFiles does for each pattern in turn.
+void FindPictureFiles(std::string folder);
 
 } // namespace basFindFile

@@ -6,9 +6,13 @@
 #include <QCoreApplication>
 #include <QString>
 #include <QTime>
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <random>
+#include <string_view>
+#include <vector>
 
 using namespace zbasErrorTrap;
 
@@ -151,6 +155,55 @@ void quickSort(TextArray& items, bool caseSensitive, std::int32_t low, std::int3
     }
 }
 
+// Sorts texts by their bytes. The list's paths share long beginnings (the folder), so the
+// common beginning is left out and the rest of every text is copied side by side into one
+// buffer: the comparisons then read little memory, and that memory is close together.
+void sortByBytes(std::string* first, std::string* last)
+{
+    const std::size_t count = static_cast<std::size_t>(last - first);
+    std::size_t common = first->size();
+    std::size_t total = 0;
+    for (const std::string* text = first; text != last; ++text) {
+        const auto differ = std::mismatch(first->begin(),
+            first->begin() + static_cast<std::ptrdiff_t>(std::min(common, text->size())),
+            text->begin());
+        common = static_cast<std::size_t>(differ.first - first->begin());
+        total += text->size();
+    }
+    struct Span {
+        std::uint64_t head; // the first eight bytes of the rest, as one number that orders alike
+        std::size_t at;
+        std::size_t size;
+        std::size_t index;
+    };
+    std::string rests(total - common * count, '\0');
+    std::vector<Span> spans;
+    spans.reserve(count);
+    std::size_t at = 0;
+    for (std::size_t index = 0; index < count; ++index) {
+        const std::string& text = first[index];
+        const std::size_t size = text.size() - common;
+        text.copy(rests.data() + at, size, common);
+        Span span { 0, at, size, index };
+        for (std::size_t k = 0; k < 8; ++k)
+            span.head
+                = span.head << 8 | (k < size ? static_cast<unsigned char>(rests[at + k]) : 0u);
+        spans.push_back(span);
+        at += size;
+    }
+    const char* all = rests.data();
+    std::sort(spans.begin(), spans.end(), [all](const Span& a, const Span& b) {
+        if (a.head != b.head)
+            return a.head < b.head;
+        return std::string_view(all + a.at, a.size) < std::string_view(all + b.at, b.size);
+    });
+    std::vector<std::string> sorted;
+    sorted.reserve(count);
+    for (const Span& span : spans)
+        sorted.push_back(std::move(first[span.index]));
+    std::move(sorted.begin(), sorted.end(), first);
+}
+
 } // namespace
 
 void SortStrings(TextArray& items, bool caseSensitive, std::optional<std::int32_t> low,
@@ -162,7 +215,17 @@ void SortStrings(TextArray& items, bool caseSensitive, std::optional<std::int32_
         low = items.lowerBound();
         high = items.upperBound();
     }
-    Handler::brief()([&] { quickSort(items, caseSensitive, *low, *high); });
+    Handler::brief()([&] {
+        // By character code, texts that compare equal are the same text, so every correct
+        // sort gives the very order the quicksort gives, and a faster one may be used. A
+        // range reaching outside the array keeps the quicksort, which reports it.
+        if (caseSensitive && *low >= items.lowerBound() && *high <= items.upperBound()) {
+            if (*high > *low)
+                sortByBytes(&items.at(*low), &items.at(*high) + 1);
+            return;
+        }
+        quickSort(items, caseSensitive, *low, *high);
+    });
 }
 
 } // namespace basGeneral

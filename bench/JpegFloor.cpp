@@ -1,0 +1,68 @@
+#include "JpegFloor.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <jpeglib.h>
+#include <memory>
+#include <vector>
+
+namespace jpegfloor {
+
+namespace {
+
+struct ErrorManager {
+    jpeg_error_mgr manager;
+    std::jmp_buf escape;
+};
+
+[[noreturn]] void escapeOnError(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->escape, 1);
+}
+
+} // namespace
+
+int scaleDenominator(QSize storedSize, QSize target)
+{
+    if (target.isEmpty())
+        return 1;
+    const int ratio
+        = std::min(storedSize.width() / target.width(), storedSize.height() / target.height());
+    return ratio >= 8 ? 8 : ratio >= 4 ? 4 : ratio >= 2 ? 2 : 1;
+}
+
+QSize decode(const std::string& path, int denominator)
+{
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file)
+        return {};
+    jpeg_decompress_struct info {};
+    ErrorManager errors {};
+    info.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = escapeOnError;
+    // Everything with a destructor is made before setjmp, so a jump back on an error leaves
+    // it to be destroyed on the way out as usual.
+    std::vector<JSAMPLE> pixels;
+    if (setjmp(errors.escape) != 0) {
+        jpeg_destroy_decompress(&info);
+        return {};
+    }
+    jpeg_create_decompress(&info);
+    jpeg_stdio_src(&info, file.get());
+    jpeg_read_header(&info, TRUE);
+    info.scale_num = 1;
+    info.scale_denom = static_cast<unsigned>(denominator);
+    info.out_color_space = JCS_EXT_BGRX;
+    jpeg_start_decompress(&info);
+    const QSize size(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+    pixels.resize(std::size_t(info.output_width) * info.output_height * 4);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = pixels.data() + std::size_t(info.output_scanline) * info.output_width * 4;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return size;
+}
+
+} // namespace jpegfloor
