@@ -135,7 +135,7 @@ Names referenceGroup(const std::vector<sys::FolderEntry>& entries, const std::st
 {
     Names names;
     for (const sys::FolderEntry& entry : entries)
-        if (!entry.directory && basFindFile::MatchesPattern(entry.name, pattern))
+        if (entry.regularFile && basFindFile::MatchesPattern(entry.name, pattern))
             names.push_back(entry.name);
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         const int order = QString::compare(
@@ -169,7 +169,7 @@ void PictureListTest::groupsOfManyNames()
         for (int k = 0; k < length; ++k)
             name += alphabet[static_cast<int>(random() % static_cast<unsigned>(alphabet.size()))];
         name += endings[random() % endings.size()];
-        entries.push_back({ name, random() % 20 == 0 });
+        entries.push_back({ name, random() % 20 != 0 });
     }
     const std::vector<std::vector<std::string>> groups = basFindFile::PictureGroups(entries);
     const Names& patterns = basFindFile::PicturePatterns();
@@ -196,11 +196,11 @@ void PictureListTest::listingKeepsOnlyWhatIsAsked()
     std::sort(entries.begin(), entries.end(),
         [](const sys::FolderEntry& a, const sys::FolderEntry& b) { return a.name < b.name; });
     QCOMPARE(entries.size(), std::size_t(4));
-    const std::vector<std::pair<std::string, bool>> expected { { "a.jpg", false },
-        { "c.jpg", true }, { "d.jpg", true }, { "f.jpg", false } };
+    const std::vector<std::pair<std::string, bool>> expected { { "a.jpg", true },
+        { "c.jpg", false }, { "d.jpg", false }, { "f.jpg", true } };
     for (std::size_t k = 0; k < expected.size(); ++k) {
         QCOMPARE(entries[k].name, expected[k].first);
-        QCOMPARE(entries[k].directory, expected[k].second);
+        QCOMPARE(entries[k].regularFile, expected[k].second);
     }
     // Without a filter everything is listed.
     QCOMPARE(sys::listFolder(dir.path()).size(), std::size_t(6));

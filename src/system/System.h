@@ -32,10 +32,12 @@ struct PathAttributes {
 // The attributes of path (following links), or nothing when they cannot be read.
 std::optional<PathAttributes> attributesOf(const std::string& path);
 
-// One entry of a folder listing: its name and whether it is (or links to) a directory.
+// One entry of a folder listing: its name and whether it is a file that can be read like
+// one: a regular file or a link to one. Folders, pipes, devices, sockets and links that lead
+// nowhere are not.
 struct FolderEntry {
     std::string name;
-    bool directory = false;
+    bool regularFile = false;
 };
 
 // The entries of one folder, without "." and "..", in the order the system gives them.

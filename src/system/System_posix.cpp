@@ -40,14 +40,14 @@ std::vector<FolderEntry> listFolder(
             continue;
         if (keep && !keep(name))
             continue;
-        bool directory = entry->d_type == DT_DIR;
-        // A link may point at a folder, and some file systems do not fill in the type:
-        // only then is the entry looked at more closely.
+        bool regularFile = entry->d_type == DT_REG;
+        // A link may point at anything or nowhere, and some file systems do not fill in the
+        // type: only then is the entry looked at more closely.
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
             struct stat info { };
-            directory = ::fstatat(dirFd, name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+            regularFile = ::fstatat(dirFd, name, &info, 0) == 0 && S_ISREG(info.st_mode);
         }
-        entries.push_back({ name, directory });
+        entries.push_back({ name, regularFile });
     }
     return entries;
 }

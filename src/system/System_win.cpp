@@ -40,7 +40,8 @@ std::vector<FolderEntry> listFolder(
             continue;
         if (keep && !keep(name))
             continue;
-        entries.push_back({ name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 });
+        entries.push_back({ name,
+            (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0 });
     } while (::FindNextFileA(search, &found));
     ::FindClose(search);
     return entries;

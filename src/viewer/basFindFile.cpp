@@ -173,7 +173,7 @@ std::vector<std::string> MatchingFiles(
     const Matcher matches(pattern);
     std::vector<const std::string*> found;
     for (const sys::FolderEntry& entry : entries)
-        if (!entry.directory && matches(entry.name))
+        if (entry.regularFile && matches(entry.name))
             found.push_back(&entry.name);
     sortNtfs(found);
     return namesOf(found);
@@ -196,7 +196,7 @@ std::vector<std::vector<const std::string*>> pictureGroupNames(
     const std::vector<Matcher> matchers = pictureMatchers();
     std::vector<std::vector<const std::string*>> groups(matchers.size());
     for (const sys::FolderEntry& entry : entries) {
-        if (entry.directory)
+        if (!entry.regularFile)
             continue;
         for (std::size_t p = 0; p < matchers.size(); ++p)
             if (matchers[p](entry.name))

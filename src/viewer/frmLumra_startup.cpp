@@ -162,13 +162,8 @@ void frmLumra::ParseCommandLine()
 
 void frmLumra::AddFolderPictures(std::string folder)
 {
-    if (folder.empty() || folder.back() != Separator().back())
-        folder += Separator();
-    // One listing of the folder serves all five patterns.
-    const std::vector<sys::FolderEntry> entries = sys::listFolder(folder);
-    for (const std::string& pattern : basFindFile::PicturePatterns())
-        for (const std::string& name : basFindFile::MatchingFiles(entries, pattern))
-            AddFile(folder + name);
+    // One listing of the folder, keeping only names of pictures, serves all five patterns.
+    basFindFile::FindPictureFiles(std::move(folder));
 }
 
 void frmLumra::addArgumentPictures()
