@@ -1,6 +1,7 @@
 // The keyboard and the mouse, driven with real key and mouse events.
 
 #include "Pictures.h"
+#include "RecordingLauncher.h"
 #include "ScriptedDialogs.h"
 #include "UserProfile.h"
 #include "viewer/IntervalTimer.h"
@@ -34,7 +35,9 @@ enum class Effect {
     AutoAdvance,
     FolderPrompt,
     DeleteQuestion,
-    Popup
+    Popup,
+    Transparent,
+    Help
 };
 
 struct Viewer {
@@ -53,6 +56,7 @@ struct Viewer {
         CurrentOptions.Sorted = true;
         CurrentOptions.Reverse = false;
         CurrentOptions.AutoAdvance = false;
+        CurrentOptions.Transparent = false;
         CurrentOptions.Folder = QString::fromStdString(dir.path());
         window->MovePic(1);
         window->MovePic(1);
@@ -145,6 +149,10 @@ void KeyboardTest::keyTable_data()
     QTest::newRow("backquote") << int(Qt::Key_QuoteLeft) << none << true << Effect::Close;
     QTest::newRow("Applications key") << int(Qt::Key_Menu) << none << true << Effect::Popup;
     QTest::newRow("Shift+Applications key") << int(Qt::Key_Menu) << shift << true << Effect::Popup;
+    QTest::newRow("Ctrl+T") << int(Qt::Key_T) << ctrl << true << Effect::Transparent;
+    QTest::newRow("T") << int(Qt::Key_T) << none << true << Effect::Nothing;
+    QTest::newRow("F1") << int(Qt::Key_F1) << none << true << Effect::Help;
+    QTest::newRow("Ctrl+Shift+F1") << int(Qt::Key_F1) << (ctrl | shift) << true << Effect::Help;
     QTest::newRow("X") << int(Qt::Key_X) << none << true << Effect::Nothing;
     QTest::newRow("Ctrl+X") << int(Qt::Key_X) << ctrl << true << Effect::Nothing;
 }
@@ -158,6 +166,12 @@ void KeyboardTest::keyTable()
     Viewer v;
     frmLumra& viewer = *v.window;
     CurrentOptions.Sorted = sorted;
+    // A help file where the Help command looks for it.
+    const std::string savedAppFolder = AppFolder;
+    AppFolder = v.dir.path() + "/";
+    v.dir.folder("Help");
+    v.dir.file("Help/Lumra.htm", "<html></html>");
+    RecordingLauncher launcher;
     const int before = viewer.CurrentIndex();
     QSignalSpy unloaded(&viewer, &frmLumra::unloaded);
 
@@ -180,6 +194,12 @@ void KeyboardTest::keyTable()
         v.dialogs.count(ScriptedDialogs::Kind::Message), effect == Effect::DeleteQuestion ? 1 : 0);
     QCOMPARE(viewer.mnuFile->isVisible(), effect == Effect::Popup);
     viewer.mnuFile->hide();
+    QCOMPARE(CurrentOptions.Transparent, effect == Effect::Transparent);
+    const int opened = v.dialogs.count(ScriptedDialogs::Kind::Open);
+    QCOMPARE(opened, effect == Effect::Help ? 1 : 0);
+    if (opened)
+        QVERIFY(v.dialogs.shown().back().text.endsWith(QLatin1String("Help/Lumra.htm")));
+    AppFolder = savedAppFolder;
     if (effect == Effect::Close) {
         QVERIFY(viewer.imgPic[0]->isHidden());
         QVERIFY(viewer.imgPic[1]->isHidden());

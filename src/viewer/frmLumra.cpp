@@ -1,6 +1,7 @@
 #include "viewer/frmLumra.h"
 
 #include "platform/Dialogs.h"
+#include "platform/ProgramIcon.h"
 #include "platform/Site.h"
 #include "platform/zbasErrorTrap.h"
 #include "viewer/CommandLine.h"
@@ -48,7 +49,7 @@ frmLumra::frmLumra(std::vector<std::string> arguments, QWidget* parent)
 
     createControls();
     createActions();
-    setUpCommands();
+    setWindowIcon(ProgramIcon::icon());
 
     QPointer<frmLumra> self(this);
     zbasErrorTrap::setUnloadViewer([self] {
@@ -147,6 +148,11 @@ void frmLumra::createActions()
         { mnuOptionsAutoAdvanceSeconds, &frmLumra::mnuOptionsAutoAdvanceSeconds_Click },
         { mnuOptionsSorted, &frmLumra::mnuOptionsSorted_Click },
         { mnuOptionsReverse, &frmLumra::mnuOptionsReverse_Click },
+        { mnuOptionsTransparent, &frmLumra::mnuOptionsTransparent_Click },
+        { mnuOptionsStayOnTop, &frmLumra::mnuOptionsStayOnTop_Click },
+        { mnuHelp, &frmLumra::mnuHelp_Click },
+        { mnuVisitWebsite, &frmLumra::mnuVisitWebsite_Click },
+        { mnuMorvanell, &frmLumra::mnuMorvanell_Click },
         { mnuExit, &frmLumra::mnuExit_Click },
     };
     for (const auto& [action, handler] : commands)

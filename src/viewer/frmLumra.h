@@ -150,7 +150,6 @@ private:
     void ApplyOptions();
     void createControls();
     void createActions();
-    void setUpCommands();
     void placeAtBottomRight();
     void followFrame();
     void Form_QueryUnload();

@@ -3,7 +3,6 @@
 #include "viewer/frmLumra.h"
 
 #include "about/frmAbout.h"
-#include "platform/ProgramIcon.h"
 #include "platform/Site.h"
 #include "platform/basTopMost.h"
 #include "platform/zbShellEx.h"
@@ -33,20 +32,6 @@ std::string helpPath(const char* candidate)
 }
 
 } // namespace
-
-void frmLumra::setUpCommands()
-{
-    setWindowIcon(ProgramIcon::icon());
-    const std::pair<QAction*, void (frmLumra::*)()> commands[] = {
-        { mnuOptionsTransparent, &frmLumra::mnuOptionsTransparent_Click },
-        { mnuOptionsStayOnTop, &frmLumra::mnuOptionsStayOnTop_Click },
-        { mnuHelp, &frmLumra::mnuHelp_Click },
-        { mnuVisitWebsite, &frmLumra::mnuVisitWebsite_Click },
-        { mnuMorvanell, &frmLumra::mnuMorvanell_Click },
-    };
-    for (const auto& [action, handler] : commands)
-        connect(action, &QAction::triggered, this, handler);
-}
 
 void frmLumra::mnuOptionsStayOnTop_Click()
 {
