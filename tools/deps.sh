@@ -5,10 +5,11 @@ set -euo pipefail
 
 lumra_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
     libjpeg-dev libgif-dev libbenchmark-dev libx11-dev libxcb1-dev
-    xvfb xauth x11-utils xdotool imagemagick)
+    xvfb xauth x11-utils xdotool imagemagick desktop-file-utils appstream)
 for group in "$@"; do
     case "$group" in
     display) lumra_packages+=(xvfb xauth x11-utils x11-xserver-utils imagemagick) ;;
+    package) lumra_packages+=(dpkg-dev file) ;;
     esac
 done
 
