@@ -243,6 +243,31 @@ void EndToEndTest::wholeSession()
     m_screen->keys(lumra.otherWindow(), { "Escape" });
     QTRY_COMPARE_WITH_TIMEOUT(lumra.windowCount(), 1, Patience);
 
+    // Half transparent and back: the window manager reads the opacity from the window.
+    const QString half = QString::number(128u * 0x01010101u);
+    lumra.keys({ "ctrl+t" });
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_screen->property(lumra.window(), QStringLiteral("_NET_WM_WINDOW_OPACITY")).endsWith(half),
+        Patience);
+    lumra.keys({ "ctrl+t" });
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_screen->property(lumra.window(), QStringLiteral("_NET_WM_WINDOW_OPACITY")).isEmpty(),
+        Patience);
+
+    // Stay On Top from the menu, twice; the window keeps its place and picture throughout.
+    for (bool above : { true, false }) {
+        lumra.click({ 130, 88 }, 3);
+        QTRY_VERIFY_WITH_TIMEOUT(!lumra.otherWindow().isEmpty(), Patience);
+        // Transparent and Stay On Top share the letter T: the second T, then Enter.
+        m_screen->keys(lumra.otherWindow(), { "t", "t", "Return" });
+        QTRY_COMPARE_WITH_TIMEOUT(
+            m_screen->property(lumra.window(), QStringLiteral("_NET_WM_STATE"))
+                .contains(QLatin1String("_NET_WM_STATE_ABOVE")),
+            above, Patience);
+        QCOMPARE(lumra.geometry(), placed);
+        QCOMPARE(lumra.title(), QStringLiteral("b.png"));
+    }
+
     // Escape closes, and the options changed in the session are kept.
     lumra.keys({ "ctrl+r" });
     lumra.keys({ "Escape" });
