@@ -4,7 +4,7 @@
 set -euo pipefail
 
 lumra_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-    libjpeg-dev libgif-dev libbenchmark-dev)
+    libjpeg-dev libgif-dev libbenchmark-dev clang libclang-rt-14-dev)
 for group in "$@"; do
     case "$group" in
     display) lumra_packages+=(xvfb xauth x11-utils x11-xserver-utils imagemagick) ;;
