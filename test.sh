@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds Lumra with the address and undefined-behaviour sanitizers and runs every test.
+# Builds Lumra with the address and undefined-behaviour sanitizers and runs every test, then
+# builds the fuzz targets with clang and runs each for a few seconds.
 set -euo pipefail
 cd "$(dirname "$0")"
 bash tools/deps.sh
@@ -16,3 +17,4 @@ cmake --build "$build" -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "$@"
+tests/fuzz/run.sh 5

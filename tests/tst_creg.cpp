@@ -201,6 +201,33 @@ private slots:
         QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), 0);
     }
 
+    // Qt answers from what it read before while a store's size and time are unchanged, so a
+    // rewrite must never leave the time as it was, even when the old time lies ahead.
+    void rewrittenStoreReadsAsNew()
+    {
+        ScriptedDialogs dialogs;
+        CReg reg;
+        QVERIFY(reg.SetReg(LumraKey, QStringLiteral("Sorted"), QStringLiteral("True!")));
+        const QString store = config() + QStringLiteral("/Morvanell/Lumra.conf");
+        QFile file(store);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QDateTime ahead = QDateTime::currentDateTimeUtc().addSecs(3600);
+        QVERIFY(file.setFileTime(ahead, QFileDevice::FileModificationTime));
+        file.close();
+        QCOMPARE(
+            reg.GetReg(LumraKey, QStringLiteral("Sorted"), QString()), QStringLiteral("True!"));
+        QVERIFY(reg.SetReg(LumraKey, QStringLiteral("Sorted"), QStringLiteral("False")));
+        QVERIFY(QFileInfo(store).lastModified() > ahead);
+        QCOMPARE(
+            reg.GetReg(LumraKey, QStringLiteral("Sorted"), QString()), QStringLiteral("False"));
+        for (int i = 0; i < 20; ++i) {
+            const QString value = i % 2 ? QStringLiteral("odd") : QStringLiteral("eve");
+            QVERIFY(reg.SetReg(LumraKey, QStringLiteral("Sorted"), value));
+            QCOMPARE(reg.GetReg(LumraKey, QStringLiteral("Sorted"), QString()), value);
+        }
+        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), 0);
+    }
+
     void keysThatCannotBeOpened_data()
     {
         QTest::addColumn<QString>("path");

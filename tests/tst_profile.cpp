@@ -81,6 +81,8 @@ private slots:
             << QByteArray("[s]\n;k=commented\nk=real\n") << "s" << text("k") << Null << "real";
         QTest::newRow("sections of one name read as one")
             << QByteArray("[s]\na=1\n[t]\nb=2\n[S]\nc=3\n") << "s" << text("c") << Null << "3";
+        QTest::newRow("names asked for are trimmed")
+            << basic << " \tViewer  " << text("  Sorted\t") << Null << "False";
         QTest::newRow("first of two equal keys")
             << QByteArray("[s]\nk=1\nK=2\n") << "s" << text("k") << Null << "1";
         QTest::newRow("cut to 4095 characters")
@@ -181,6 +183,10 @@ private slots:
             QStringLiteral("/a b/c"));
         QCOMPARE(reg.GetProfile(file, QStringLiteral("S"), Null, Null),
             QStringLiteral("path|other|").replace(QLatin1Char('|'), QChar(0)));
+        // Names with blanks around them are written trimmed, and read back by the same names.
+        QVERIFY(reg.SetProfile(file, text(" \t"), text(" \tKey  "), text("blank section")));
+        QCOMPARE(reg.GetProfile(file, QStringLiteral(" \t"), text(" \tKey  "), Null),
+            QStringLiteral("blank section"));
     }
 
     // The file is replaced as a whole: a write that cannot finish leaves the old file.

@@ -210,7 +210,8 @@ std::size_t readProfileString(const std::optional<std::string>& section,
         return copyNames(names, buffer);
     }
 
-    const std::vector<bool> inside = linesOfSection(profile, *section);
+    // Names are looked up trimmed, as they are written and as the file's names are read.
+    const std::vector<bool> inside = linesOfSection(profile, trimmed(*section));
     if (!key) {
         std::vector<std::string> names;
         for (std::size_t i = 0; i < profile.lines.size(); ++i)
@@ -219,9 +220,10 @@ std::size_t readProfileString(const std::optional<std::string>& section,
         return copyNames(names, buffer);
     }
 
+    const std::string keyName = trimmed(*key);
     for (std::size_t i = 0; i < profile.lines.size(); ++i) {
         const Line& line = profile.lines[i];
-        if (inside[i] && line.kind == Line::Kind::Entry && sameName(line.name, *key))
+        if (inside[i] && line.kind == Line::Kind::Entry && sameName(line.name, keyName))
             return copyText(unquoted(line.value), buffer);
     }
     const std::size_t end = defaultText.find_last_not_of(' ');

@@ -1,8 +1,10 @@
 #include "system/Registry.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLockFile>
 #include <QSaveFile>
 #include <QSet>
@@ -11,11 +13,13 @@
 #include <QStringDecoder>
 #include <QStringList>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <optional>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace sys {
@@ -213,6 +217,28 @@ bool syncToDisk(const QString& file)
     return synced;
 }
 
+// Qt takes a store file of the size and modification time (in milliseconds) it read before
+// for unchanged and answers from what it remembers. A store rewritten at the same size within
+// the same millisecond would thus read as the old one. Each new version is given a time later
+// than the one it replaces and than any this process gave that store before.
+bool stampLaterThanBefore(const QString& scratchName, const QString& store)
+{
+    static QHash<QString, qint64> lastStamps;
+    qint64 stamp = QDateTime::currentMSecsSinceEpoch();
+    const QFileInfo before(store);
+    if (before.exists())
+        stamp = std::max(stamp, before.lastModified().toMSecsSinceEpoch() + 1);
+    const auto last = lastStamps.constFind(store);
+    if (last != lastStamps.constEnd())
+        stamp = std::max(stamp, *last + 1);
+    const timespec times[2] = { { stamp / 1000, (stamp % 1000) * 1'000'000 },
+        { stamp / 1000, (stamp % 1000) * 1'000'000 } };
+    if (::utimensat(AT_FDCWD, QFile::encodeName(scratchName).constData(), times, 0) != 0)
+        return false;
+    lastStamps.insert(store, stamp);
+    return true;
+}
+
 // Applies one change to a store and writes it, merged into the store as it is on disk.
 // QSaveFile in Qt 6.4 commits a file that was only partly written when the disk is full, and
 // QSettings writes through it. So QSettings works on a scratch copy of the store, which is
@@ -272,7 +298,8 @@ RegStatus save(const KeyPlace& where, const std::function<void(QSettings&)>& cha
     if (written != expected)
         return RegAccessDenied;
 
-    if (!QFile::setPermissions(scratch.fileName(), permissions) || !syncToDisk(scratch.fileName())
+    if (!QFile::setPermissions(scratch.fileName(), permissions)
+        || !stampLaterThanBefore(scratch.fileName(), where.file) || !syncToDisk(scratch.fileName())
         || ::rename(QFile::encodeName(scratch.fileName()).constData(),
                QFile::encodeName(target).constData())
             != 0)
