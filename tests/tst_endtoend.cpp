@@ -309,6 +309,11 @@ void EndToEndTest::closingRoutes()
     }
     QVERIFY(lumra.waitForExit());
     QCOMPARE(lumra.stored(QStringLiteral("Sorted")), QStringLiteral("False"));
+    // Nothing else was written: only what the test stored before and the one change.
+    QSettings options(lumra.conf(), QSettings::NativeFormat);
+    QStringList keys = options.allKeys();
+    keys.sort();
+    QCOMPARE(keys, (QStringList { "AutoAdvance", "Sorted", "StayOnTop" }));
 }
 
 QTEST_MAIN(EndToEndTest)
