@@ -1,5 +1,7 @@
 #include "system/Registry.h"
 
+#include "system/RegularFile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -114,13 +116,148 @@ std::optional<QString> settingsName(const std::string& name)
     return key;
 }
 
+// Qt reads a value written as @Variant(...) or @DateTime(...) with QDataStream, which believes
+// the lengths it finds there: a line of a few bytes can make it allocate gigabytes. Lumra only
+// ever stores text, so such a line was never Lumra's, and it is left out of what Qt is given.
+// A line is judged by what it could spell once Qt has read it: escapes decoded the way Qt
+// decodes them (a hexadecimal or octal one to any character, an unknown one to nothing), line
+// continuations followed, and quotes and blanks, which Qt may drop, set aside.
+class BinaryValueLines {
+public:
+    explicit BinaryValueLines(const QByteArray& content)
+        : m_content(content)
+    {
+    }
+
+    // The content without the lines that could hold such a value.
+    QByteArray remainder()
+    {
+        QByteArray kept;
+        qsizetype at = 0;
+        while (at < m_content.size()) {
+            const qsizetype begin = at;
+            const bool binary = spellsBinaryValue(at);
+            if (!binary)
+                kept.append(m_content.constData() + begin, at - begin);
+        }
+        return kept;
+    }
+
+private:
+    // Reads one line from at, its ending included, and leaves at on the next line.
+    bool spellsBinaryValue(qsizetype& at)
+    {
+        static const QByteArray openings[]
+            = { QByteArrayLiteral("@Variant("), QByteArrayLiteral("@DateTime(") };
+        QByteArray spelt;
+        const qsizetype end = m_content.size();
+        while (at < end) {
+            const char ch = m_content[at++];
+            if (ch == '\n' || ch == '\r')
+                break;
+            if (ch == '"' || ch == ' ' || ch == '\t')
+                continue;
+            if (ch != '\\' || at == end) {
+                if (ch != '\\')
+                    spelt.append(ch);
+                continue;
+            }
+            const char escaped = m_content[at++];
+            if (escaped == '\n' || escaped == '\r') {
+                const char pair = escaped == '\n' ? '\r' : '\n';
+                if (at < end && m_content[at] == pair)
+                    ++at;
+            } else if (escaped == 'x' || (escaped >= '0' && escaped <= '7')) {
+                spelt.append(numberedCharacter(at, escaped == 'x' ? 16 : 8, escaped));
+            } else if (QByteArrayView("\"'\\?abfnrtv").contains(escaped)) {
+                spelt.append('\x01'); // a character no opening holds
+            }
+            // Qt drops an unknown escape, backslash and character alike.
+        }
+        // "@@" is how Qt writes a text that begins with "@": what follows is text.
+        for (const QByteArray& opening : openings) {
+            for (qsizetype found = spelt.indexOf(opening); found >= 0;
+                 found = spelt.indexOf(opening, found + 1)) {
+                if (found == 0 || spelt[found - 1] != '@')
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    static int digitValue(char ch)
+    {
+        if (ch >= '0' && ch <= '9')
+            return ch - '0';
+        const char lower = char(ch | 0x20);
+        return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+    }
+
+    // The character an escape by number stands for: Qt takes every digit that follows and
+    // keeps the low sixteen bits.
+    char numberedCharacter(qsizetype& at, int base, char first)
+    {
+        unsigned value = base == 8 ? unsigned(first - '0') : 0;
+        while (at < m_content.size()) {
+            const int digit = digitValue(m_content[at]);
+            if (digit < 0 || digit >= base)
+                break;
+            value = ((value * unsigned(base)) + unsigned(digit)) & 0xffffu;
+            ++at;
+        }
+        return value < 0x80 ? char(value) : '\x01';
+    }
+
+    const QByteArray& m_content;
+};
+
+std::optional<QByteArray> contentOf(const QString& file)
+{
+    const auto opened = RegularFile::open(QFile::encodeName(file).toStdString());
+    if (!opened)
+        return std::nullopt;
+    QByteArray content(qsizetype(opened->size()), Qt::Uninitialized);
+    const std::int64_t got = opened->readAt(0, content.data(), content.size());
+    if (got < 0)
+        return std::nullopt;
+    content.truncate(qsizetype(got));
+    return content;
+}
+
+// The store as Qt is given it: the file itself, or, when it has lines that must not reach Qt,
+// a private copy without them.
+class StoreView {
+public:
+    explicit StoreView(const QString& file)
+    {
+        const QByteArray content = contentOf(file).value_or(QByteArray());
+        const QByteArray safe = BinaryValueLines(content).remainder();
+        if (safe.size() == content.size()) {
+            m_settings.emplace(file, QSettings::NativeFormat);
+            return;
+        }
+        m_copy.emplace(QDir::tempPath() + QStringLiteral("/lumra-settings-XXXXXX"));
+        if (m_copy->open())
+            m_copy->write(safe);
+        m_copy->close();
+        m_settings.emplace(m_copy->fileName(), QSettings::NativeFormat);
+    }
+
+    QSettings& settings() { return *m_settings; }
+
+private:
+    std::optional<QTemporaryFile> m_copy;
+    std::optional<QSettings> m_settings; // after m_copy: it is let go first
+};
+
 // QSettings rewrites a store from what it understood of it, so lines it could not read (and
 // comments) vanish on the next save. A file is clean when no line would be lost that way.
 bool readsBackWhole(const QByteArray& content)
 {
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder(content);
-    if (decoder.hasError() || text.contains(QChar(0)))
+    if (decoder.hasError() || text.contains(QChar(0))
+        || BinaryValueLines(content).remainder().size() != content.size())
         return false;
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (const QString& rawLine : lines) {
@@ -269,6 +406,7 @@ RegStatus save(const KeyPlace& where, const std::function<void(QSettings&)>& cha
         permissions = current.permissions();
     }
 
+    original = BinaryValueLines(original).remainder();
     QTemporaryFile scratch(target + QStringLiteral(".XXXXXX"));
     if (!scratch.open() || scratch.write(original) != original.size() || !scratch.flush())
         return RegAccessDenied;
@@ -389,7 +527,8 @@ private:
         const auto key = settingsName(name);
         if (!key || !isUsable(QFileInfo(m_where.file)))
             return std::nullopt;
-        QSettings settings(m_where.file, QSettings::NativeFormat);
+        StoreView view(m_where.file);
+        QSettings& settings = view.settings();
         settings.beginGroup(m_where.group);
         if (!settings.contains(*key))
             return std::nullopt;
@@ -408,9 +547,9 @@ private:
 
 bool groupExists(const KeyPlace& where)
 {
-    QSettings settings(where.file, QSettings::NativeFormat);
-    settings.beginGroup(where.group);
-    return !settings.allKeys().isEmpty();
+    StoreView view(where.file);
+    view.settings().beginGroup(where.group);
+    return !view.settings().allKeys().isEmpty();
 }
 
 } // namespace
@@ -469,7 +608,8 @@ RegStatus deleteKey(RootKey root, const std::string& subKey)
     if (!isWritableStore(info))
         return RegAccessDenied;
 
-    QSettings settings(where.file, QSettings::NativeFormat);
+    StoreView view(where.file);
+    QSettings& settings = view.settings();
     settings.beginGroup(where.group);
     if (!where.group.isEmpty() && settings.allKeys().isEmpty())
         return RegFileNotFound;
