@@ -491,6 +491,7 @@ private slots:
                                             << QStringLiteral("a\tb\nc\x01"
                                                               "b");
         QTest::newRow("comment") << QByteArray("@Vari;ant(x)") << QStringLiteral("@Vari");
+        QTest::newRow("after text") << QByteArray("x@Variant(x)") << QStringLiteral("x@Variant(x)");
     }
     void binaryValuesNeverReachQt()
     {
@@ -515,6 +516,37 @@ private slots:
         QCOMPARE(
             reg.GetReg(LumraKey, QStringLiteral("A"), missing), reads.isNull() ? missing : reads);
         QCOMPARE(reg.GetReg(LumraKey, QStringLiteral("Folder"), QString()), QStringLiteral("/p"));
+        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), 0);
+    }
+
+    // Text that Qt writes reads back as that text, however much it looks like a value Qt
+    // would decode. (Only an opening right after a comma or blanks inside quotes is taken
+    // for one: whether a quote is open depends on every line before it.)
+    void textsLikeBinaryValuesReadBack_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("opening") << QStringLiteral("@Variant(\\0\\0\\0\\x2)");
+        QTest::newRow("opening with a zero")
+            << QStringLiteral("@Variant(") + QChar(0) + QStringLiteral("\x05)");
+        QTest::newRow("date and time") << QStringLiteral("@DateTime(x)");
+        QTest::newRow("quoted") << QStringLiteral("@Variant(x); y ");
+        QTest::newRow("after a comma") << QStringLiteral("a,b@Variant(x)");
+        QTest::newRow("control characters") << QStringLiteral("@Variant(\t\n\r\x01)");
+    }
+    void textsLikeBinaryValuesReadBack()
+    {
+        QFETCH(QString, text);
+        ScriptedDialogs dialogs;
+        {
+            QSettings qt(lumraConf(), QSettings::NativeFormat);
+            qt.setValue(QStringLiteral("A"), text);
+        }
+        CReg reg;
+        QCOMPARE(reg.GetReg(LumraKey, QStringLiteral("A"), QString()), text);
+        QVERIFY(reg.SetReg(LumraKey, QStringLiteral("B"), text));
+        QCOMPARE(reg.GetReg(LumraKey, QStringLiteral("B"), QString()), text);
+        QCOMPARE(reg.GetReg(LumraKey, QStringLiteral("A"), QString()), text);
+        QVERIFY(!QFileInfo::exists(lumraConf() + QStringLiteral(".bad")));
         QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), 0);
     }
 };

@@ -174,11 +174,13 @@ private:
             }
             // Qt drops an unknown escape, backslash and character alike.
         }
-        // "@@" is how Qt writes a text that begins with "@": what follows is text.
+        // Qt decodes an opening only where a value, or an item of a list, begins: after the
+        // "=" or a ",". Anything else before it makes it text ("@@" is how Qt writes a text
+        // that begins with "@", "@String(" one that holds a zero).
         for (const QByteArray& opening : openings) {
             for (qsizetype found = spelt.indexOf(opening); found >= 0;
                  found = spelt.indexOf(opening, found + 1)) {
-                if (found == 0 || spelt[found - 1] != '@')
+                if (found == 0 || spelt[found - 1] == '=' || spelt[found - 1] == ',')
                     return true;
             }
         }

@@ -91,6 +91,18 @@ std::optional<bool> plainTruth(const QString& text)
     return std::nullopt;
 }
 
+// A text with Qt's opening of a binary value right after a comma or blanks is kept out of
+// what Qt reads, for fear of what Qt would decode; it reads as missing.
+bool mayBeTakenForBinary(QString text)
+{
+    text.remove(QLatin1Char(' ')).remove(QLatin1Char('\t'));
+    for (const QLatin1String opening : { QLatin1String("@Variant("), QLatin1String("@DateTime(") })
+        for (qsizetype at = text.indexOf(opening); at >= 0; at = text.indexOf(opening, at + 1))
+            if (at == 0 || text[at - 1] == QLatin1Char(','))
+                return true;
+    return false;
+}
+
 // Qt notices a changed store by its size and time; each input's store gets a time of its own.
 void stampStore()
 {
@@ -149,8 +161,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (rawStore) {
         std::ofstream(storeFile, std::ios::binary | std::ios::trunc) << in.rest();
     } else {
+        // Not cleared through Qt: that would read what the last input left, and Qt itself
+        // must never read a raw store.
+        std::filesystem::remove(storeFile);
         QSettings settings(QString::fromStdString(storeFile.string()), QSettings::NativeFormat);
-        settings.clear();
         for (std::size_t key = 0; key < Keys.size(); ++key) {
             if (in.byte() & 0x80)
                 continue;
@@ -184,7 +198,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string what = std::string(Keys[key]) + " = \""
             + (stored[key] ? stored[key]->toStdString() : std::string("(missing)")) + "\"";
         if (key == FolderKey) {
-            fuzz::check(CurrentOptions.Folder == stored[key].value_or(DefaultOptions.Folder),
+            const bool forgettable = stored[key] && mayBeTakenForBinary(*stored[key]);
+            fuzz::check(CurrentOptions.Folder == stored[key].value_or(DefaultOptions.Folder)
+                    || (forgettable && CurrentOptions.Folder == DefaultOptions.Folder),
                 "a folder loads as stored", what);
         } else if (key < FolderKey || key == SecondsKey) {
             std::optional<std::int32_t> expected
