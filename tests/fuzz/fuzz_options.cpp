@@ -91,14 +91,14 @@ std::optional<bool> plainTruth(const QString& text)
     return std::nullopt;
 }
 
-// A text with Qt's opening of a binary value right after a comma or blanks is kept out of
+// A text with Qt's opening of a binary value right after a comma, an "=" or blanks is kept out of
 // what Qt reads, for fear of what Qt would decode; it reads as missing.
 bool mayBeTakenForBinary(QString text)
 {
     text.remove(QLatin1Char(' ')).remove(QLatin1Char('\t'));
     for (const QLatin1String opening : { QLatin1String("@Variant("), QLatin1String("@DateTime(") })
         for (qsizetype at = text.indexOf(opening); at >= 0; at = text.indexOf(opening, at + 1))
-            if (at == 0 || text[at - 1] == QLatin1Char(','))
+            if (at == 0 || text[at - 1] == QLatin1Char(',') || text[at - 1] == QLatin1Char('='))
                 return true;
     return false;
 }
