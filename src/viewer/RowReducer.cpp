@@ -127,17 +127,22 @@ template <int Channels> void RowReducer::finishBand(int bandHeight)
     auto* line = reinterpret_cast<QRgb*>(m_result.scanLine(m_targetRow));
     const quint32* sums = m_sums.data();
     for (std::size_t x = 0; x < divisors.size(); ++x) {
-        std::array<quint32, Channels> box {};
-        for (const quint32* end = sums + m_spans[x] * Channels; sums != end; sums += Channels) {
-            for (int c = 0; c < Channels; ++c)
-                box[c] += sums[c];
+        quint32 red = 0;
+        quint32 green = 0;
+        quint32 blue = 0;
+        quint32 alpha = 0;
+        for (int column = m_spans[x]; column > 0; --column, sums += Channels) {
+            red += sums[0];
+            green += sums[1];
+            blue += sums[2];
+            if constexpr (Channels == 4)
+                alpha += sums[3];
         }
         const Divisor& divisor = divisors[x];
         const auto mean = [&](quint32 sum) {
             return static_cast<int>(((sum + divisor.half) * divisor.multiplier) >> Shift);
         };
-        line[x] = qRgba(
-            mean(box[0]), mean(box[1]), mean(box[2]), Channels == 4 ? mean(box.back()) : 255);
+        line[x] = qRgba(mean(red), mean(green), mean(blue), Channels == 4 ? mean(alpha) : 255);
     }
 }
 
