@@ -18,9 +18,11 @@ namespace {
 // apart from its data, and each read of the device is a system call.
 class Source {
 public:
+    static constexpr std::size_t BlockSize = 64 * 1024;
+
     explicit Source(QIODevice& device)
         : m_device(device)
-        , m_buffer(64 * 1024)
+        , m_buffer(BlockSize)
     {
     }
 
