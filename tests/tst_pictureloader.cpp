@@ -1,5 +1,6 @@
 #include "GifWriter.h"
 #include "viewer/PictureLoader.h"
+#include "viewer/PngRows.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -17,7 +18,10 @@
 #include <fstream>
 #include <future>
 #include <memory>
+#include <png.h>
 #include <thread>
+#include <vector>
+#include <zlib.h>
 
 namespace {
 
@@ -85,7 +89,7 @@ QByteArray withOrientation(const QByteArray& jpeg, int orientation)
 }
 
 // A JPEG whose frame header claims another size; only its headers can be read right.
-QByteArray withClaimedSize(QByteArray jpeg, int width, int height)
+QByteArray jpegClaimingSize(QByteArray jpeg, int width, int height)
 {
     const qsizetype frame = jpeg.indexOf("\xFF\xC0");
     if (frame < 0)
@@ -95,6 +99,126 @@ QByteArray withClaimedSize(QByteArray jpeg, int width, int height)
     jpeg[frame + 7] = char(width >> 8);
     jpeg[frame + 8] = char(width & 0xFF);
     return jpeg;
+}
+
+void putBig32(QByteArray& bytes, qsizetype at, quint32 value)
+{
+    for (int shift = 24, i = 0; shift >= 0; shift -= 8, ++i)
+        bytes[at + i] = char((value >> shift) & 0xFF);
+}
+
+// A PNG whose header claims another size, with the checksum to match; its pixels are those
+// of the real size.
+QByteArray pngClaimingSize(QByteArray png, int width, int height)
+{
+    // The signature, then the header chunk: length, type, width, height, ..., checksum.
+    putBig32(png, 16, quint32(width));
+    putBig32(png, 20, quint32(height));
+    const auto* typeAndData = reinterpret_cast<const Bytef*>(png.constData() + 12);
+    putBig32(png, 29, quint32(crc32(0, typeAndData, 17)));
+    return png;
+}
+
+// A PNG written by libpng itself, of kinds that Qt does not write: gray with alpha, 16-bit
+// colour without alpha, interlaced. Gray kinds take the red channel.
+QByteArray libpngWritten(const QImage& image, int colourType, int bitDepth, bool interlaced)
+{
+    const QImage source = image.convertToFormat(QImage::Format_RGBA64);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    QByteArray bytes;
+    png_set_write_fn(
+        png, &bytes,
+        [](png_structp writer, png_bytep data, std::size_t length) {
+            static_cast<QByteArray*>(png_get_io_ptr(writer))
+                ->append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(length));
+        },
+        nullptr);
+    png_set_IHDR(png, info, png_uint_32(source.width()), png_uint_32(source.height()), bitDepth,
+        colourType, interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+        PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+
+    const bool colour = (colourType & PNG_COLOR_MASK_COLOR) != 0;
+    const bool alpha = (colourType & PNG_COLOR_MASK_ALPHA) != 0;
+    std::vector<QByteArray> rows;
+    std::vector<png_bytep> rowPointers;
+    for (int y = 0; y < source.height(); ++y) {
+        QByteArray row;
+        const auto* pixels = reinterpret_cast<const QRgba64*>(source.constScanLine(y));
+        for (int x = 0; x < source.width(); ++x) {
+            QList<quint16> channels = { pixels[x].red() };
+            if (colour)
+                channels << pixels[x].green() << pixels[x].blue();
+            if (alpha)
+                channels << pixels[x].alpha();
+            for (const quint16 value : channels) {
+                row.append(char(value >> 8));
+                if (bitDepth == 16)
+                    row.append(char(value & 0xFF));
+            }
+        }
+        rows.push_back(row);
+    }
+    for (QByteArray& row : rows)
+        rowPointers.push_back(reinterpret_cast<png_bytep>(row.data()));
+    png_write_image(png, rowPointers.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return bytes;
+}
+
+// Smooth colours, or grays, over the picture; with alpha, opaque on the left third, fading
+// out over the middle one, and wholly transparent on the right.
+QImage shaded(QSize size, bool gray, bool alpha)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    const int w = size.width() - 1;
+    const int h = size.height() - 1;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const int red = x * 255 / w;
+            const int green = y * 255 / h;
+            const int opacity = alpha ? qBound(0, (2 * w - 3 * x) * 255 / w, 255) : 255;
+            image.setPixel(x, y,
+                gray ? qRgba((red + green) / 2, (red + green) / 2, (red + green) / 2, opacity)
+                     : qRgba(red, green, (x + y) * 255 / (w + h), opacity));
+        }
+    }
+    return image;
+}
+
+// A few colours in blocks, some of them partly or wholly transparent.
+QImage paletted(QSize size)
+{
+    QImage image(size, QImage::Format_Indexed8);
+    image.setColorTable({ qRgba(255, 0, 0, 255), qRgba(0, 128, 255, 255), qRgba(0, 255, 0, 0),
+        qRgba(255, 255, 255, 128), qRgba(40, 40, 40, 255), qRgba(255, 200, 0, 200) });
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, uint((x / 32 + 2 * (y / 32)) % 6));
+    return image;
+}
+
+// The largest of the mean differences of the four premultiplied channels of two pictures
+// of one size.
+double meanDifference(const QImage& a, const QImage& b)
+{
+    const QImage first = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage second = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    std::array<qint64, 4> sums {};
+    for (int y = 0; y < first.height(); ++y) {
+        const auto* one = reinterpret_cast<const QRgb*>(first.constScanLine(y));
+        const auto* other = reinterpret_cast<const QRgb*>(second.constScanLine(y));
+        for (int x = 0; x < first.width(); ++x) {
+            sums[0] += qAbs(qRed(one[x]) - qRed(other[x]));
+            sums[1] += qAbs(qGreen(one[x]) - qGreen(other[x]));
+            sums[2] += qAbs(qBlue(one[x]) - qBlue(other[x]));
+            sums[3] += qAbs(qAlpha(one[x]) - qAlpha(other[x]));
+        }
+    }
+    return double(*std::max_element(sums.begin(), sums.end()))
+        / (qint64(first.width()) * first.height());
 }
 
 bool isNear(QRgb actual, const QColor& expected)
@@ -161,6 +285,8 @@ private slots:
     void scalesTurnedPictureBeforeTurning();
     void limitsPixels_data();
     void limitsPixels();
+    void reducesPngLikeQt_data();
+    void reducesPngLikeQt();
     void readsLargePhoto_data();
     void readsLargePhoto();
     void namesAreBytes();
@@ -313,6 +439,14 @@ void tst_PictureLoader::failsOnDamagedData_data()
     QTest::newRow("PNG cut in its pixels") << png.left(png.size() / 2);
     QTest::newRow("PNG with its pixels overwritten")
         << png.left(png.size() / 2) + QByteArray(png.size() / 2, '\x55');
+    QByteArray flipped = png;
+    flipped[png.indexOf("IDAT") + 100] = char(flipped[png.indexOf("IDAT") + 100] ^ 0x10);
+    QTest::newRow("PNG with a byte of its pixels changed") << flipped;
+    // The end chunk is 12 bytes: length, type and checksum.
+    QTest::newRow("PNG without its end chunk") << png.left(png.size() - 12);
+    QTest::newRow("PNG cut in its end chunk") << png.left(png.size() - 6);
+    const QByteArray interlaced = libpngWritten(noisy, PNG_COLOR_TYPE_RGB, 8, true);
+    QTest::newRow("interlaced PNG cut in its pixels") << interlaced.left(interlaced.size() / 2);
     QTest::newRow("JPEG cut early in its pixels") << jpeg.left(jpeg.size() / 4);
     QTest::newRow("JPEG cut before its end marker") << jpeg.left(jpeg.size() - 2);
     QTest::newRow("BMP cut in its pixels") << bmp.left(bmp.size() / 2);
@@ -427,28 +561,116 @@ void tst_PictureLoader::scalesTurnedPictureBeforeTurning()
 
 void tst_PictureLoader::limitsPixels_data()
 {
+    QTest::addColumn<QByteArray>("format");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<bool>("opens");
 
-    QTest::newRow("200 megapixels") << QSize(20000, 10000) << true;
-    QTest::newRow("a row more") << QSize(20000, 10001) << false;
-    QTest::newRow("a column more") << QSize(20001, 10000) << false;
+    for (const char* format : { "JPEG", "PNG" }) {
+        QTest::addRow("%s of 200 megapixels", format)
+            << QByteArray(format) << QSize(20000, 10000) << true;
+        QTest::addRow("%s a row more", format)
+            << QByteArray(format) << QSize(20000, 10001) << false;
+        QTest::addRow("%s a column more", format)
+            << QByteArray(format) << QSize(20001, 10000) << false;
+    }
     // libjpeg takes no side longer than 65500.
-    QTest::newRow("widest within the limit") << QSize(65500, 3053) << true;
-    QTest::newRow("widest a row beyond") << QSize(65500, 3054) << false;
+    QTest::newRow("JPEG widest within the limit")
+        << QByteArray("JPEG") << QSize(65500, 3053) << true;
+    QTest::newRow("JPEG widest a row beyond") << QByteArray("JPEG") << QSize(65500, 3054) << false;
 }
 
 // The limit is judged from the headers, before any pixel is decoded.
 void tst_PictureLoader::limitsPixels()
 {
+    QFETCH(QByteArray, format);
     QFETCH(QSize, size);
     QFETCH(bool, opens);
 
-    write("huge.jpg",
-        withClaimedSize(encoded(quarters(QSize(64, 32)), "JPEG"), size.width(), size.height()));
+    const QByteArray picture = encoded(quarters(QSize(64, 32)), format.constData());
+    const QString name = "huge." + format.toLower();
+    write(name,
+        format == "PNG" ? pngClaimingSize(picture, size.width(), size.height())
+                        : jpegClaimingSize(picture, size.width(), size.height()));
     PictureLoader loader;
-    QCOMPARE(loader.open(pathOf("huge.jpg")), opens);
+    QCOMPARE(loader.open(pathOf(name)), opens);
     QCOMPARE(loader.naturalSize(), opens ? size : QSize());
+    // Its pixels are missing: read, it fails at once rather than decode for long.
+    if (format == "PNG")
+        QVERIFY(loader.read(QSize(261, 130)).isNull());
+}
+
+void tst_PictureLoader::reducesPngLikeQt_data()
+{
+    QTest::addColumn<QByteArray>("png");
+    QTest::addColumn<QSize>("target");
+    // Whether Lumra reduces this kind of PNG itself; Qt's reader reduces the others.
+    QTest::addColumn<bool>("summed");
+
+    const QSize size(160, 120);
+    const QImage colour = shaded(size, false, false);
+    const QImage translucent = shaded(size, false, true);
+    const QImage gray = shaded(size, true, false);
+    const QImage grayAlpha = shaded(size, true, true);
+    const QImage oneBit = quarters(size).convertToFormat(
+        QImage::Format_Mono, { qRgb(0, 0, 0), qRgb(255, 255, 255) }, Qt::ThresholdDither);
+    struct Kind {
+        const char* name;
+        QByteArray png;
+        bool summed;
+    };
+    const QList<Kind> kinds = {
+        { "RGB", encoded(colour.convertToFormat(QImage::Format_RGB32), "PNG"), true },
+        { "RGBA", encoded(translucent, "PNG"), true },
+        { "palette with transparency", encoded(paletted(size), "PNG"), true },
+        { "1-bit", encoded(oneBit, "PNG"), true },
+        { "16-bit RGBA", encoded(translucent.convertToFormat(QImage::Format_RGBA64), "PNG"), true },
+        { "16-bit RGB", libpngWritten(colour, PNG_COLOR_TYPE_RGB, 16, false), true },
+        { "gray", encoded(gray.convertToFormat(QImage::Format_Grayscale8), "PNG"), true },
+        { "16-bit gray", encoded(gray.convertToFormat(QImage::Format_Grayscale16), "PNG"), true },
+        { "gray and alpha", libpngWritten(grayAlpha, PNG_COLOR_TYPE_GRAY_ALPHA, 8, false), true },
+        { "16-bit gray and alpha", libpngWritten(grayAlpha, PNG_COLOR_TYPE_GRAY_ALPHA, 16, false),
+            true },
+        { "interlaced RGB", libpngWritten(colour, PNG_COLOR_TYPE_RGB, 8, true), false },
+        { "interlaced RGBA", libpngWritten(translucent, PNG_COLOR_TYPE_RGBA, 8, true), false },
+    };
+    for (const Kind& kind : kinds) {
+        for (const QSize target : { QSize(50, 37), QSize(53, 120), QSize(160, 61), QSize(1, 1) }) {
+            QTest::addRow("%s at %dx%d", kind.name, target.width(), target.height())
+                << kind.png << target << kind.summed;
+        }
+    }
+}
+
+// A PNG shown smaller looks as Qt's whole picture reduced smoothly does: the same size, the
+// same colours and transparency within a little rounding, whichever way it was reduced.
+void tst_PictureLoader::reducesPngLikeQt()
+{
+    QFETCH(QByteArray, png);
+    QFETCH(QSize, target);
+    QFETCH(bool, summed);
+
+    const QImage whole = QImage::fromData(png, "PNG");
+    QVERIFY(!whole.isNull());
+    QBuffer buffer(&png);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const std::optional<QImage> reduced = PngRows::readReduced(buffer, whole.size(), target);
+    QCOMPARE(reduced.has_value(), summed);
+
+    write("kind.png", png);
+    PictureLoader loader;
+    QVERIFY(loader.open(pathOf("kind.png")));
+    QCOMPARE(loader.naturalSize(), whole.size());
+    const QImage image = loader.read(target);
+    QCOMPARE(image.size(), target);
+    if (reduced)
+        QCOMPARE(image, *reduced);
+    // Qt averages palette, 1-bit and 16-bit pictures with alpha as if it were a colour;
+    // premultiplied first, its smooth reduction is a fair reference.
+    const QImage reference = whole.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                 .scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const double difference = meanDifference(image, reference);
+    QVERIFY2(
+        difference < 3, qPrintable(QStringLiteral("differs by %1 on average").arg(difference)));
 }
 
 void tst_PictureLoader::readsLargePhoto_data()

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 lumra_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-    libjpeg-dev libgif-dev libbenchmark-dev libx11-dev libxcb1-dev clang libclang-rt-14-dev
+    libjpeg-dev libgif-dev libpng-dev libbenchmark-dev libx11-dev libxcb1-dev clang libclang-rt-14-dev
     xvfb xauth x11-utils xdotool imagemagick desktop-file-utils appstream)
 for group in "$@"; do
     case "$group" in

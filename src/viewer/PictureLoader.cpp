@@ -1,6 +1,7 @@
 #include "viewer/PictureLoader.h"
 
 #include "system/RegularFile.h"
+#include "viewer/PngRows.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -98,6 +99,14 @@ bool bmpIsWhole(QIODevice& device)
 
 qint64 pixelsOf(QSize size) { return qint64(size.width()) * size.height(); }
 
+// Qt refuses to decode a picture whose pixels need more memory than its allocation limit
+// allows; pictures Lumra decodes itself are held to the same limit.
+bool withinAllocationLimit(QSize size)
+{
+    const qint64 limitMiB = QImageReader::allocationLimit();
+    return limitMiB <= 0 || pixelsOf(size) * 4 <= limitMiB << 20;
+}
+
 } // namespace
 
 struct PictureLoader::Opened {
@@ -113,6 +122,8 @@ struct PictureLoader::Opened {
     // stored terms.
     QSize storedSize;
     bool quarterTurn = false;
+    // Whether the picture is shown as stored, neither turned nor mirrored.
+    bool upright = true;
 };
 
 PictureLoader::PictureLoader() = default;
@@ -141,6 +152,7 @@ bool PictureLoader::open(const std::string& path)
     opened->format = reader.format();
     opened->storedSize = stored;
     opened->quarterTurn = (reader.transformation() & QImageIOHandler::TransformationRotate90) != 0;
+    opened->upright = reader.transformation() == QImageIOHandler::TransformationNone;
     m_opened = std::move(opened);
     return true;
 }
@@ -161,11 +173,21 @@ QImage PictureLoader::read(QSize targetSize)
     if (!m_opened || targetSize.isEmpty() || pixelsOf(targetSize) > MaxPixels)
         return {};
     RegularFileDevice& device = m_opened->device;
+    QImageReader::setAllocationLimit(AllocationLimitMiB);
+
+    // Qt's PNG reader scales each row as it decodes it, which costs more than decoding the
+    // whole picture and reducing it afterwards; a PNG is reduced by summing its rows instead.
+    if (m_opened->format == "png" && m_opened->upright && targetSize != m_opened->storedSize) {
+        if (!withinAllocationLimit(targetSize))
+            return {};
+        if (std::optional<QImage> reduced
+            = PngRows::readReduced(device, m_opened->storedSize, targetSize))
+            return *reduced;
+    }
+
     if (!device.seek(0))
         return {};
     device.clearRanOut();
-
-    QImageReader::setAllocationLimit(AllocationLimitMiB);
     QImageReader reader(&device, m_opened->format);
     reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(true);

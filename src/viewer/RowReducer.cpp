@@ -1,0 +1,154 @@
+#include "viewer/RowReducer.h"
+
+namespace {
+
+// A box's mean is its sum times a fixed-point reciprocal of its area, shifted down: exact
+// (the same as rounding sum / area) while 256 * area * area <= 2^Shift, and the product
+// stays within 64 bits while Shift <= 55.
+constexpr int Shift = 55;
+constexpr qint64 MaxBoxArea = qint64(1) << 23;
+
+// Where target column or row i starts in the source.
+int sourceStart(int i, int source, int target)
+{
+    return static_cast<int>(qint64(i) * source / target);
+}
+
+int ceilDiv(int a, int b) { return (a + b - 1) / b; }
+
+// colour * alpha / 255, rounded, without a division: exact for every pair of bytes.
+quint32 premultiplied(quint32 colour, quint32 alpha)
+{
+    const quint32 product = colour * alpha + 128;
+    return (product + (product >> 8)) >> 8;
+}
+
+// The rows are summed down first: per source pixel that is an add or two into one row of
+// sums, which the compiler turns into vector code. Across, each band of rows is reduced
+// once, when its last row has been added.
+void addRgb(quint32* sums, const uchar* row, std::size_t bytes, bool first)
+{
+    if (first) {
+        for (std::size_t i = 0; i < bytes; ++i)
+            sums[i] = row[i];
+    } else {
+        for (std::size_t i = 0; i < bytes; ++i)
+            sums[i] += row[i];
+    }
+}
+
+void addRgba(quint32* sums, const uchar* row, std::size_t bytes, bool first)
+{
+    if (first) {
+        for (std::size_t i = 0; i < bytes; i += 4) {
+            const quint32 alpha = row[i + 3];
+            sums[i] = premultiplied(row[i], alpha);
+            sums[i + 1] = premultiplied(row[i + 1], alpha);
+            sums[i + 2] = premultiplied(row[i + 2], alpha);
+            sums[i + 3] = alpha;
+        }
+    } else {
+        for (std::size_t i = 0; i < bytes; i += 4) {
+            const quint32 alpha = row[i + 3];
+            sums[i] += premultiplied(row[i], alpha);
+            sums[i + 1] += premultiplied(row[i + 1], alpha);
+            sums[i + 2] += premultiplied(row[i + 2], alpha);
+            sums[i + 3] += alpha;
+        }
+    }
+}
+
+} // namespace
+
+bool RowReducer::canReduce(QSize sourceSize, QSize targetSize)
+{
+    if (sourceSize.isEmpty() || targetSize.isEmpty() || targetSize.width() > sourceSize.width()
+        || targetSize.height() > sourceSize.height())
+        return false;
+    const qint64 boxWidth = ceilDiv(sourceSize.width(), targetSize.width());
+    const qint64 boxHeight = ceilDiv(sourceSize.height(), targetSize.height());
+    return boxWidth * boxHeight <= MaxBoxArea;
+}
+
+RowReducer::RowReducer(QSize sourceSize, QSize targetSize, bool alpha)
+    : m_sourceSize(sourceSize)
+    , m_targetSize(targetSize)
+    , m_channels(alpha ? 4 : 3)
+{
+    Q_ASSERT(canReduce(sourceSize, targetSize));
+    const int width = targetSize.width();
+    m_spans.resize(static_cast<std::size_t>(width));
+    for (int x = 0; x < width; ++x) {
+        m_spans[static_cast<std::size_t>(x)] = sourceStart(x + 1, sourceSize.width(), width)
+            - sourceStart(x, sourceSize.width(), width);
+    }
+    m_shortBand = sourceSize.height() / targetSize.height();
+    for (std::size_t taller = 0; taller < m_divisors.size(); ++taller) {
+        std::vector<Divisor>& divisors = m_divisors[taller];
+        divisors.resize(m_spans.size());
+        for (std::size_t x = 0; x < m_spans.size(); ++x) {
+            const auto area = static_cast<quint64>(m_spans[x]) * (m_shortBand + taller);
+            divisors[x]
+                = { ((quint64(1) << Shift) + area - 1) / area, static_cast<quint32>(area / 2) };
+        }
+    }
+    m_sums.resize(static_cast<std::size_t>(sourceSize.width()) * m_channels);
+    m_bandEnd = sourceStart(1, sourceSize.height(), targetSize.height());
+    m_result
+        = QImage(targetSize, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+}
+
+void RowReducer::addRow(const uchar* row)
+{
+    if (m_sourceRow >= m_sourceSize.height())
+        return;
+    const bool first = m_sourceRow == m_bandStart;
+    if (m_channels == 4)
+        addRgba(m_sums.data(), row, m_sums.size(), first);
+    else
+        addRgb(m_sums.data(), row, m_sums.size(), first);
+    if (++m_sourceRow < m_bandEnd)
+        return;
+    if (m_channels == 4)
+        finishBand<4>(m_bandEnd - m_bandStart);
+    else
+        finishBand<3>(m_bandEnd - m_bandStart);
+    ++m_targetRow;
+    m_bandStart = m_bandEnd;
+    m_bandEnd = sourceStart(m_targetRow + 1, m_sourceSize.height(), m_targetSize.height());
+}
+
+template <int Channels> void RowReducer::finishBand(int bandHeight)
+{
+    if (m_result.isNull())
+        return;
+    const std::vector<Divisor>& divisors
+        = m_divisors[static_cast<std::size_t>(bandHeight - m_shortBand)];
+    auto* line = reinterpret_cast<QRgb*>(m_result.scanLine(m_targetRow));
+    const quint32* sums = m_sums.data();
+    for (std::size_t x = 0; x < divisors.size(); ++x) {
+        quint32 red = 0;
+        quint32 green = 0;
+        quint32 blue = 0;
+        quint32 alpha = 0;
+        for (int column = m_spans[x]; column > 0; --column, sums += Channels) {
+            red += sums[0];
+            green += sums[1];
+            blue += sums[2];
+            if constexpr (Channels == 4)
+                alpha += sums[3];
+        }
+        const Divisor& divisor = divisors[x];
+        const auto mean = [&](quint32 sum) {
+            return static_cast<int>(((sum + divisor.half) * divisor.multiplier) >> Shift);
+        };
+        line[x] = qRgba(mean(red), mean(green), mean(blue), Channels == 4 ? mean(alpha) : 255);
+    }
+}
+
+QImage RowReducer::takeResult()
+{
+    if (m_sourceRow != m_sourceSize.height())
+        return {};
+    return std::move(m_result);
+}

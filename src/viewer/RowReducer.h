@@ -1,0 +1,57 @@
+#pragma once
+
+// Reduces a picture while it is decoded, one source row at a time: each target pixel is the
+// mean of the source pixels that fall on it. Besides the reduced picture only one row of
+// sums is kept, so a big picture is never held whole.
+
+#include <QImage>
+#include <QSize>
+#include <QtGlobal>
+#include <array>
+#include <vector>
+
+class RowReducer {
+public:
+    // True when a picture of sourceSize can be reduced to targetSize: neither is empty,
+    // neither side grows, and the sums of the largest box stay exact.
+    static bool canReduce(QSize sourceSize, QSize targetSize);
+
+    // sourceSize and targetSize must pass canReduce. The rows come as bytes in the order
+    // Format_RGB888 keeps them (red, green, blue), or with alpha as Format_RGBA8888 does
+    // (red, green, blue, alpha; not premultiplied). With alpha, pixels are averaged
+    // premultiplied, so a transparent pixel lends no colour to its neighbours, and the
+    // result is Format_ARGB32_Premultiplied; without, it is Format_RGB32.
+    RowReducer(QSize sourceSize, QSize targetSize, bool alpha);
+
+    // The next source row, from the top: sourceSize.width() pixels.
+    void addRow(const uchar* row);
+
+    // The reduced picture once every source row has been added, else a null image. Also
+    // null when the picture could not be allocated.
+    QImage takeResult();
+
+private:
+    struct Divisor {
+        quint64 multiplier;
+        quint32 half;
+    };
+
+    template <int Channels> void finishBand(int bandHeight);
+
+    QSize m_sourceSize;
+    QSize m_targetSize;
+    int m_channels = 3;
+    // The source columns each target column takes, left to right.
+    std::vector<int> m_spans;
+    // Bands of source rows are one of two heights; the divisors of each target column for
+    // the shorter band and for the taller one.
+    int m_shortBand = 0;
+    std::array<std::vector<Divisor>, 2> m_divisors;
+    // Each channel of each source column summed down the band being added.
+    std::vector<quint32> m_sums;
+    int m_sourceRow = 0;
+    int m_targetRow = 0;
+    int m_bandStart = 0;
+    int m_bandEnd = 0;
+    QImage m_result;
+};
