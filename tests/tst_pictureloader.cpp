@@ -451,6 +451,10 @@ void tst_PictureLoader::failsOnDamagedData_data()
     QTest::newRow("JPEG cut before its end marker") << jpeg.left(jpeg.size() - 2);
     QTest::newRow("BMP cut in its pixels") << bmp.left(bmp.size() / 2);
     QTest::newRow("BMP short of one byte") << bmp.left(bmp.size() - 1);
+    // Rows of 10^13 bytes, two million of them: more than 64 bits can count.
+    QTest::newRow("BMP promising more than can be counted")
+        << QByteArray::fromHex("424d4a0003017ff5000005010000000000000001"
+                               "007f01002000be0000be00000002000000000000be");
     QTest::newRow("GIF cut in its pixels") << gif.left(gif.size() / 2);
     QTest::newRow("GIF cut in its last quarter") << gif.left(gif.size() * 7 / 8);
 }

@@ -81,20 +81,27 @@ bool bmpIsWhole(QIODevice& device)
         return false;
     const auto u16 = [&](int at) { return qFromLittleEndian<quint16>(header.constData() + at); };
     const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(header.constData() + at); };
-    const qint64 pixelsAt = u32(10);
-    qint64 pixelBytes = 0;
+    const qint64 available = device.size() - qint64(u32(10));
+    qint64 rowBytes = 0;
+    qint64 rows = 0;
     if (u32(14) == 12) { // the old OS/2 header
-        pixelBytes = (qint64(u16(18)) * u16(24) + 31) / 32 * 4 * u16(20);
+        rowBytes = (qint64(u16(18)) * u16(24) + 31) / 32 * 4;
+        rows = u16(20);
     } else {
         if (header.size() < 38)
             return false;
         const quint32 compression = u32(30);
-        const bool runLengths = compression == 1 || compression == 2;
+        if (compression == 1 || compression == 2) // run lengths: the header gives the size
+            return qint64(u32(34)) <= available;
         const qint64 width = qFromLittleEndian<qint32>(header.constData() + 18);
         const qint64 height = qFromLittleEndian<qint32>(header.constData() + 22);
-        pixelBytes = runLengths ? u32(34) : (width * u16(28) + 31) / 32 * 4 * qAbs(height);
+        if (width < 0)
+            return false;
+        rowBytes = (width * u16(28) + 31) / 32 * 4;
+        rows = qAbs(height);
     }
-    return pixelsAt + pixelBytes <= device.size();
+    // A header may promise more than any file holds: divide rather than multiply.
+    return available >= 0 && (rowBytes == 0 || rows <= available / rowBytes);
 }
 
 qint64 pixelsOf(QSize size) { return qint64(size.width()) * size.height(); }
