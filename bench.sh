@@ -4,7 +4,7 @@
 # run. Arguments go to the benchmark program (for example --benchmark_repetitions=15).
 set -euo pipefail
 cd "$(dirname "$0")"
-bash tools/deps.sh
+bash tools/deps.sh bench
 
 build=build-bench
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMRA_BENCH=ON -DBUILD_TESTING=OFF \

@@ -3,7 +3,7 @@
 # builds the fuzz targets with clang and runs each for a few seconds.
 set -euo pipefail
 cd "$(dirname "$0")"
-bash tools/deps.sh
+bash tools/deps.sh bench test
 
 build=build-test
 werror=OFF

@@ -1,15 +1,36 @@
 #!/usr/bin/env bash
-# Installs what Lumra needs to build, test and run on Debian 12, when it is missing.
-# Sourced by run.sh and test.sh; pass the extra package groups wanted as arguments.
+# Installs what Lumra needs on Debian 12, when it is missing. Run by run.sh, test.sh, bench.sh
+# and package.sh, each naming the groups it needs beyond the build:
+#   tools/deps.sh [display] [bench] [test] [package]
+# Every package is here because a command of the project uses it; tools/fresh-machine.sh
+# proves the list on a new Debian root.
 set -euo pipefail
 
-lumra_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-    libjpeg-dev libgif-dev libpng-dev libbenchmark-dev libx11-dev libxcb1-dev clang libclang-rt-14-dev
-    xvfb xauth x11-utils xdotool imagemagick desktop-file-utils appstream)
+# The build: the compiler and generator, Qt, libpng for the PNG rows and xcb for the window
+# manager's records (system/WindowManager).
+lumra_packages=(cmake ninja-build g++ qt6-base-dev libpng-dev libxcb1-dev)
 for group in "$@"; do
     case "$group" in
-    display) lumra_packages+=(xvfb xauth x11-utils x11-xserver-utils imagemagick) ;;
-    package) lumra_packages+=(dpkg-dev file) ;;
+    # run.sh without a display: the virtual screen, its wait (xdpyinfo), its grey desktop
+    # (xsetroot) and the screenshot (import).
+    display) lumra_packages+=(xvfb x11-utils x11-xserver-utils imagemagick) ;;
+    # The benchmarks (built by test.sh too): Google Benchmark, and libjpeg and giflib for the
+    # baselines and the big test pictures.
+    bench) lumra_packages+=(libbenchmark-dev libjpeg-dev libgif-dev) ;;
+    # test.sh: clang and its fuzzer runtime for the fuzz targets; Xvfb, the X tools (xprop,
+    # xwininfo, xdotool, import) and Xlib for the end-to-end test; the validators of the
+    # install test; Qt's extra image plugins, so the loader is shown to refuse a TIFF or WebP
+    # file even where Qt could read it.
+    test)
+        lumra_packages+=(clang libclang-rt-14-dev xvfb x11-utils xdotool imagemagick libx11-dev
+            desktop-file-utils appstream qt6-image-formats-plugins)
+        ;;
+    # package.sh: dpkg-shlibdeps for the package's dependencies and file, which it calls.
+    package) lumra_packages+=(dpkg-dev file desktop-file-utils appstream) ;;
+    *)
+        echo "deps.sh: unknown group $group" >&2
+        exit 2
+        ;;
     esac
 done
 
