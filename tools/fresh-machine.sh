@@ -31,6 +31,7 @@ mirror=$(
     {
         grep -hs '^URIs:' /etc/apt/sources.list.d/*.sources | awk '{print $2}'
         grep -hs '^deb ' /etc/apt/sources.list | awk '$0 ~ / bookworm/ {print $2}'
+        true
     } | grep -v security | head -n 1
 )
 mirror="${mirror:-http://deb.debian.org/debian}"
