@@ -27,7 +27,9 @@ screen_number=99
 while [ -e "/tmp/.X${screen_number}-lock" ]; do
     screen_number=$((screen_number + 1))
 done
-Xvfb ":$screen_number" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: Xvfb would otherwise reset when xdpyinfo or xsetroot leaves, and the viewer
+# could be refused in that moment (and the grey desktop lost).
+Xvfb ":$screen_number" -noreset -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 viewer_pid=
 cleanup() {

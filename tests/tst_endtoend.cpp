@@ -264,6 +264,8 @@ void EndToEndTest::wholeSession()
             m_screen->property(lumra.window(), QStringLiteral("_NET_WM_STATE"))
                 .contains(QLatin1String("_NET_WM_STATE_ABOVE")),
             above, Patience);
+        // Qt hides the window to change the hint and shows it again: wait for it to be back.
+        QTRY_COMPARE_WITH_TIMEOUT(lumra.windowCount(), 1, Patience);
         QCOMPARE(lumra.geometry(), placed);
         QCOMPARE(lumra.title(), QStringLiteral("b.png"));
     }

@@ -409,16 +409,21 @@ void KeyboardTest::mouse_data()
     QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
     QTest::addColumn<bool>("onPicture");
     QTest::addColumn<bool>("popup");
+    QTest::addColumn<bool>("twice");
     QTest::newRow("right on the window")
-        << Qt::RightButton << Qt::KeyboardModifiers() << false << true;
+        << Qt::RightButton << Qt::KeyboardModifiers() << false << true << false;
     QTest::newRow("right on the picture")
-        << Qt::RightButton << Qt::KeyboardModifiers() << true << true;
+        << Qt::RightButton << Qt::KeyboardModifiers() << true << true << false;
     QTest::newRow("Ctrl+right") << Qt::RightButton << Qt::KeyboardModifiers(Qt::ControlModifier)
-                                << false << false;
+                                << false << false << false;
     QTest::newRow("Shift+right on the picture")
-        << Qt::RightButton << Qt::KeyboardModifiers(Qt::ShiftModifier) << true << false;
-    QTest::newRow("left") << Qt::LeftButton << Qt::KeyboardModifiers() << false << false;
-    QTest::newRow("middle") << Qt::MiddleButton << Qt::KeyboardModifiers() << true << false;
+        << Qt::RightButton << Qt::KeyboardModifiers(Qt::ShiftModifier) << true << false << false;
+    // Qt makes a quick second press a double click; of the right button it is one more press.
+    QTest::newRow("right twice quickly")
+        << Qt::RightButton << Qt::KeyboardModifiers() << false << true << true;
+    QTest::newRow("left") << Qt::LeftButton << Qt::KeyboardModifiers() << false << false << false;
+    QTest::newRow("middle") << Qt::MiddleButton << Qt::KeyboardModifiers() << true << false
+                            << false;
 }
 
 void KeyboardTest::mouse()
@@ -427,6 +432,7 @@ void KeyboardTest::mouse()
     QFETCH(Qt::KeyboardModifiers, modifiers);
     QFETCH(bool, onPicture);
     QFETCH(bool, popup);
+    QFETCH(bool, twice);
     Viewer v;
     frmLumra& viewer = *v.window;
     viewer.show();
@@ -437,6 +443,10 @@ void KeyboardTest::mouse()
         QVERIFY(!target->isHidden());
     }
     QTest::mouseClick(target, button, modifiers, QPoint(2, 2));
+    if (twice) {
+        viewer.mnuFile->hide();
+        QTest::mouseDClick(target, button, modifiers, QPoint(2, 2));
+    }
     QCOMPARE(viewer.mnuFile->isVisible(), popup);
     viewer.mnuFile->hide();
     QVERIFY(!viewer.isUnloaded());

@@ -217,7 +217,12 @@ void frmLumra::mousePressEvent(QMouseEvent* event)
 
 void frmLumra::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    // Qt turns a second quick press of any button into a double click. Only the left button
+    // double-clicks; for the others it is one more press, so a quick second right click
+    // still opens the menu.
     if (event->button() == Qt::LeftButton)
         Unload();
+    else
+        mousePressEvent(event);
     event->accept();
 }

@@ -3,6 +3,7 @@
 // A virtual X screen for tests that run the real program: Xvfb on a free display, and the
 // X tools (xdotool, xprop, ImageMagick's import) that act and look as a user would.
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -32,8 +33,10 @@ public:
             ::close(ready[0]);
             const std::string fd = std::to_string(ready[1]);
             const std::string size = std::to_string(Width) + "x" + std::to_string(Height) + "x24";
-            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", size.c_str(),
-                "-nolisten", "tcp", static_cast<char*>(nullptr));
+            // -noreset: by default Xvfb resets whenever its last client leaves, and a program
+            // that connects in that moment is refused.
+            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-screen", "0",
+                size.c_str(), "-nolisten", "tcp", static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(ready[1]);
@@ -124,12 +127,34 @@ public:
     // Clicks a mouse button (1 left, 2 middle, 3 right) at a point of the window, count times.
     void click(const QString& window, QPoint at, int button, int count = 1) const
     {
+        // xdotool's own --sync waits for the pointer to move, which is forever when it is
+        // already at that point; here the wait is for the pointer to be there.
         run(QStringLiteral("xdotool"),
-            { QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("--window"),
-                window, QString::number(at.x()), QString::number(at.y()) });
+            { QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                QString::number(at.x()), QString::number(at.y()) });
+        const QPoint target = geometry(window).topLeft() + at;
+        QDeadlineTimer deadline(15000);
+        while (pointer() != target && !deadline.hasExpired())
+            QTest::qWait(20);
         run(QStringLiteral("xdotool"),
             { QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(count),
                 QStringLiteral("--delay"), QStringLiteral("80"), QString::number(button) });
+    }
+
+    // Where the pointer is on the screen.
+    QPoint pointer() const
+    {
+        const QStringList shell = run(QStringLiteral("xdotool"),
+            { QStringLiteral("getmouselocation"), QStringLiteral("--shell") })
+                                      .split(QLatin1Char('\n'));
+        QPoint at(-1, -1);
+        for (const QString& line : shell) {
+            if (line.startsWith(QLatin1String("X=")))
+                at.setX(line.mid(2).toInt());
+            else if (line.startsWith(QLatin1String("Y=")))
+                at.setY(line.mid(2).toInt());
+        }
+        return at;
     }
 
     // The value of a window property as xprop prints it, or empty text when it is not set.
