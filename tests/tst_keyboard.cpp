@@ -4,6 +4,8 @@
 #include "RecordingLauncher.h"
 #include "ScriptedDialogs.h"
 #include "UserProfile.h"
+#include "about/frmAbout.h"
+#include "platform/Site.h"
 #include "viewer/IntervalTimer.h"
 #include "viewer/basGeneral.h"
 #include "viewer/frmLumra.h"
@@ -12,7 +14,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,7 +34,8 @@ enum class Effect {
     Previous,
     First,
     Last,
-    Close,
+    Close, // the pictures hidden first, then closed
+    Exit, // closed as it stands
     Sorted,
     Reverse,
     AutoAdvance,
@@ -37,7 +43,11 @@ enum class Effect {
     DeleteQuestion,
     Popup,
     Transparent,
-    Help
+    Help,
+    StayOnTop,
+    SecondsPrompt,
+    Website,
+    About
 };
 
 struct Viewer {
@@ -57,6 +67,7 @@ struct Viewer {
         CurrentOptions.Reverse = false;
         CurrentOptions.AutoAdvance = false;
         CurrentOptions.Transparent = false;
+        CurrentOptions.StayOnTop = false;
         CurrentOptions.Folder = QString::fromStdString(dir.path());
         window->MovePic(1);
         window->MovePic(1);
@@ -86,6 +97,8 @@ private slots:
 
     void keyTable_data();
     void keyTable();
+    void menuItems_data();
+    void menuItems();
     void keyLeftOfOneClosesWhateverItPrints();
     void characters_data();
     void characters();
@@ -95,6 +108,7 @@ private slots:
     void deleteBehindTheViewersBack_data();
     void deleteBehindTheViewersBack();
     void deleteTellsLookAlikeNamesApart();
+    void realDialogsShowTextsLiterally();
     void mouse_data();
     void mouse();
     void doubleClickClosesAndSavesOnce();
@@ -111,58 +125,73 @@ void KeyboardTest::keyTable_data()
     QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
     QTest::addColumn<bool>("sorted");
     QTest::addColumn<Effect>("effect");
+    QTest::addColumn<quint32>("scanCode"); // the physical key, where the layout matters
     const Qt::KeyboardModifiers none = Qt::NoModifier;
     const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
     const Qt::KeyboardModifiers shift = Qt::ShiftModifier;
     const Qt::KeyboardModifiers alt = Qt::AltModifier;
 
-    QTest::newRow("Ctrl+R, Sorted on") << int(Qt::Key_R) << ctrl << true << Effect::Reverse;
-    QTest::newRow("Ctrl+R, Sorted off") << int(Qt::Key_R) << ctrl << false << Effect::Nothing;
-    QTest::newRow("Ctrl+S") << int(Qt::Key_S) << ctrl << true << Effect::Sorted;
-    QTest::newRow("Ctrl+S, Sorted off") << int(Qt::Key_S) << ctrl << false << Effect::Sorted;
-    QTest::newRow("Ctrl+Shift+S") << int(Qt::Key_S) << (ctrl | shift) << true << Effect::Nothing;
-    QTest::newRow("Alt+S") << int(Qt::Key_S) << alt << true << Effect::Nothing;
-    QTest::newRow("S") << int(Qt::Key_S) << none << true << Effect::Nothing;
-    QTest::newRow("R") << int(Qt::Key_R) << none << true << Effect::Nothing;
-    QTest::newRow("F") << int(Qt::Key_F) << none << true << Effect::Nothing;
-    QTest::newRow("Shift+T") << int(Qt::Key_T) << shift << true << Effect::Nothing;
-    QTest::newRow("Ctrl+F") << int(Qt::Key_F) << ctrl << true << Effect::FolderPrompt;
-    QTest::newRow("Ctrl+O") << int(Qt::Key_O) << ctrl << true << Effect::FolderPrompt;
-    QTest::newRow("Ctrl+A") << int(Qt::Key_A) << ctrl << true << Effect::AutoAdvance;
-    QTest::newRow("A") << int(Qt::Key_A) << none << true << Effect::Nothing;
-    QTest::newRow("Delete") << int(Qt::Key_Delete) << none << true << Effect::DeleteQuestion;
-    QTest::newRow("Shift+Delete") << int(Qt::Key_Delete) << shift << true << Effect::DeleteQuestion;
-    QTest::newRow("Page Up") << int(Qt::Key_PageUp) << none << true << Effect::Previous;
-    QTest::newRow("Shift+Page Up") << int(Qt::Key_PageUp) << shift << true << Effect::Previous;
-    QTest::newRow("Page Down") << int(Qt::Key_PageDown) << none << true << Effect::Next;
-    QTest::newRow("Enter") << int(Qt::Key_Return) << none << true << Effect::Next;
-    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << none << true << Effect::Next;
-    QTest::newRow("N") << int(Qt::Key_N) << none << true << Effect::Next;
-    QTest::newRow("Ctrl+N") << int(Qt::Key_N) << ctrl << true << Effect::Next;
-    QTest::newRow("Home") << int(Qt::Key_Home) << none << true << Effect::First;
-    QTest::newRow("Ctrl+Home") << int(Qt::Key_Home) << ctrl << true << Effect::First;
-    QTest::newRow("End") << int(Qt::Key_End) << none << true << Effect::Last;
-    QTest::newRow("Shift+End") << int(Qt::Key_End) << shift << true << Effect::Last;
-    QTest::newRow("Escape") << int(Qt::Key_Escape) << none << true << Effect::Close;
-    QTest::newRow("Shift+Escape") << int(Qt::Key_Escape) << shift << true << Effect::Nothing;
-    QTest::newRow("Ctrl+Escape") << int(Qt::Key_Escape) << ctrl << true << Effect::Nothing;
-    QTest::newRow("backquote") << int(Qt::Key_QuoteLeft) << none << true << Effect::Close;
-    QTest::newRow("Applications key") << int(Qt::Key_Menu) << none << true << Effect::Popup;
-    QTest::newRow("Shift+Applications key") << int(Qt::Key_Menu) << shift << true << Effect::Popup;
-    QTest::newRow("Ctrl+T") << int(Qt::Key_T) << ctrl << true << Effect::Transparent;
-    QTest::newRow("T") << int(Qt::Key_T) << none << true << Effect::Nothing;
-    QTest::newRow("F1") << int(Qt::Key_F1) << none << true << Effect::Help;
-    QTest::newRow("Ctrl+Shift+F1") << int(Qt::Key_F1) << (ctrl | shift) << true << Effect::Help;
-    QTest::newRow("X") << int(Qt::Key_X) << none << true << Effect::Nothing;
-    QTest::newRow("Ctrl+X") << int(Qt::Key_X) << ctrl << true << Effect::Nothing;
+    QTest::newRow("Ctrl+R, Sorted on") << int(Qt::Key_R) << ctrl << true << Effect::Reverse << 0u;
+    QTest::newRow("Ctrl+R, Sorted off") << int(Qt::Key_R) << ctrl << false << Effect::Nothing << 0u;
+    QTest::newRow("Ctrl+S") << int(Qt::Key_S) << ctrl << true << Effect::Sorted << 0u;
+    QTest::newRow("Ctrl+S, Sorted off") << int(Qt::Key_S) << ctrl << false << Effect::Sorted << 0u;
+    QTest::newRow("Ctrl+Shift+S") << int(Qt::Key_S) << (ctrl | shift) << true << Effect::Nothing
+                                  << 0u;
+    QTest::newRow("Alt+S") << int(Qt::Key_S) << alt << true << Effect::Nothing << 0u;
+    QTest::newRow("S") << int(Qt::Key_S) << none << true << Effect::Nothing << 0u;
+    QTest::newRow("R") << int(Qt::Key_R) << none << true << Effect::Nothing << 0u;
+    QTest::newRow("F") << int(Qt::Key_F) << none << true << Effect::Nothing << 0u;
+    QTest::newRow("Shift+T") << int(Qt::Key_T) << shift << true << Effect::Nothing << 0u;
+    QTest::newRow("Ctrl+F") << int(Qt::Key_F) << ctrl << true << Effect::FolderPrompt << 0u;
+    QTest::newRow("Ctrl+O") << int(Qt::Key_O) << ctrl << true << Effect::FolderPrompt << 0u;
+    QTest::newRow("Ctrl+A") << int(Qt::Key_A) << ctrl << true << Effect::AutoAdvance << 0u;
+    QTest::newRow("A") << int(Qt::Key_A) << none << true << Effect::Nothing << 0u;
+    QTest::newRow("Delete") << int(Qt::Key_Delete) << none << true << Effect::DeleteQuestion << 0u;
+    QTest::newRow("Shift+Delete") << int(Qt::Key_Delete) << shift << true << Effect::DeleteQuestion
+                                  << 0u;
+    QTest::newRow("Page Up") << int(Qt::Key_PageUp) << none << true << Effect::Previous << 0u;
+    QTest::newRow("Shift+Page Up")
+        << int(Qt::Key_PageUp) << shift << true << Effect::Previous << 0u;
+    QTest::newRow("Page Down") << int(Qt::Key_PageDown) << none << true << Effect::Next << 0u;
+    QTest::newRow("Enter") << int(Qt::Key_Return) << none << true << Effect::Next << 0u;
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << none << true << Effect::Next << 0u;
+    QTest::newRow("N") << int(Qt::Key_N) << none << true << Effect::Next << 0u;
+    QTest::newRow("Ctrl+N") << int(Qt::Key_N) << ctrl << true << Effect::Next << 0u;
+    QTest::newRow("Home") << int(Qt::Key_Home) << none << true << Effect::First << 0u;
+    QTest::newRow("Ctrl+Home") << int(Qt::Key_Home) << ctrl << true << Effect::First << 0u;
+    QTest::newRow("End") << int(Qt::Key_End) << none << true << Effect::Last << 0u;
+    QTest::newRow("Shift+End") << int(Qt::Key_End) << shift << true << Effect::Last << 0u;
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << none << true << Effect::Close << 0u;
+    QTest::newRow("Shift+Escape") << int(Qt::Key_Escape) << shift << true << Effect::Nothing << 0u;
+    QTest::newRow("Ctrl+Escape") << int(Qt::Key_Escape) << ctrl << true << Effect::Nothing << 0u;
+    QTest::newRow("backquote") << int(Qt::Key_QuoteLeft) << none << true << Effect::Close << 0u;
+    QTest::newRow("Applications key") << int(Qt::Key_Menu) << none << true << Effect::Popup << 0u;
+    QTest::newRow("Shift+Applications key")
+        << int(Qt::Key_Menu) << shift << true << Effect::Popup << 0u;
+    QTest::newRow("Ctrl+T") << int(Qt::Key_T) << ctrl << true << Effect::Transparent << 0u;
+    QTest::newRow("T") << int(Qt::Key_T) << none << true << Effect::Nothing << 0u;
+    QTest::newRow("F1") << int(Qt::Key_F1) << none << true << Effect::Help << 0u;
+    QTest::newRow("Ctrl+Shift+F1")
+        << int(Qt::Key_F1) << (ctrl | shift) << true << Effect::Help << 0u;
+    QTest::newRow("X") << int(Qt::Key_X) << none << true << Effect::Nothing << 0u;
+    QTest::newRow("Ctrl+X") << int(Qt::Key_X) << ctrl << true << Effect::Nothing << 0u;
+
+    // Under a Cyrillic layout the letter keys give Cyrillic letters (Qt names them by their
+    // code point): they are found by their place on the keyboard.
+    QTest::newRow("N, Cyrillic layout") << 0x0422 << none << true << Effect::Next << 49u + 8;
+    QTest::newRow("Ctrl+S, Cyrillic layout") << 0x042B << ctrl << true << Effect::Sorted << 31u + 8;
+    QTest::newRow("Ctrl+R, Cyrillic layout")
+        << 0x041A << ctrl << true << Effect::Reverse << 19u + 8;
+    QTest::newRow("Ctrl+O, Cyrillic layout")
+        << 0x0429 << ctrl << true << Effect::FolderPrompt << 24u + 8;
 }
 
-void KeyboardTest::keyTable()
+namespace {
+
+// Acts on a viewer of five pictures standing on the third, and checks that the act had the
+// effect and no other.
+void verifyEffect(bool sorted, Effect effect, const std::function<void(frmLumra&)>& act)
 {
-    QFETCH(int, key);
-    QFETCH(Qt::KeyboardModifiers, modifiers);
-    QFETCH(bool, sorted);
-    QFETCH(Effect, effect);
     Viewer v;
     frmLumra& viewer = *v.window;
     CurrentOptions.Sorted = sorted;
@@ -175,7 +204,7 @@ void KeyboardTest::keyTable()
     const int before = viewer.CurrentIndex();
     QSignalSpy unloaded(&viewer, &frmLumra::unloaded);
 
-    QTest::keyClick(&viewer, Qt::Key(key), modifiers);
+    act(viewer);
 
     const int expectedIndex = effect == Effect::Next ? 4
         : effect == Effect::Previous                 ? 2
@@ -184,26 +213,87 @@ void KeyboardTest::keyTable()
                                                      : before;
     if (sorted)
         QCOMPARE(viewer.CurrentIndex(), expectedIndex);
-    QCOMPARE(unloaded.count(), effect == Effect::Close ? 1 : 0);
+    QCOMPARE(unloaded.count(), effect == Effect::Close || effect == Effect::Exit ? 1 : 0);
     QCOMPARE(CurrentOptions.Sorted, effect == Effect::Sorted ? !sorted : sorted);
     QCOMPARE(CurrentOptions.Reverse, effect == Effect::Reverse);
     QCOMPARE(CurrentOptions.AutoAdvance, effect == Effect::AutoAdvance);
+    QCOMPARE(CurrentOptions.StayOnTop, effect == Effect::StayOnTop);
     QCOMPARE(
         v.dialogs.count(ScriptedDialogs::Kind::Folder), effect == Effect::FolderPrompt ? 1 : 0);
     QCOMPARE(
         v.dialogs.count(ScriptedDialogs::Kind::Message), effect == Effect::DeleteQuestion ? 1 : 0);
+    QCOMPARE(
+        v.dialogs.count(ScriptedDialogs::Kind::Input), effect == Effect::SecondsPrompt ? 1 : 0);
     QCOMPARE(viewer.mnuFile->isVisible(), effect == Effect::Popup);
     viewer.mnuFile->hide();
     QCOMPARE(CurrentOptions.Transparent, effect == Effect::Transparent);
+    QCOMPARE(!viewer.findChildren<frmAbout*>().isEmpty(), effect == Effect::About);
     const int opened = v.dialogs.count(ScriptedDialogs::Kind::Open);
-    QCOMPARE(opened, effect == Effect::Help ? 1 : 0);
-    if (opened)
+    QCOMPARE(opened, effect == Effect::Help || effect == Effect::Website ? 1 : 0);
+    if (effect == Effect::Help)
         QVERIFY(v.dialogs.shown().back().text.endsWith(QLatin1String("Help/Lumra.htm")));
+    if (effect == Effect::Website)
+        QCOMPARE(v.dialogs.shown().back().text, Site::address());
     AppFolder = savedAppFolder;
     if (effect == Effect::Close) {
         QVERIFY(viewer.imgPic[0]->isHidden());
         QVERIFY(viewer.imgPic[1]->isHidden());
     }
+}
+
+} // namespace
+
+void KeyboardTest::keyTable()
+{
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(bool, sorted);
+    QFETCH(Effect, effect);
+    QFETCH(quint32, scanCode);
+    verifyEffect(sorted, effect, [&](frmLumra& viewer) {
+        if (scanCode) {
+            QKeyEvent press(QEvent::KeyPress, key, modifiers, scanCode, 0, 0, QString());
+            QCoreApplication::sendEvent(&viewer, &press);
+        } else {
+            QTest::keyClick(&viewer, Qt::Key(key), modifiers);
+        }
+    });
+}
+
+void KeyboardTest::menuItems_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<Effect>("effect");
+    QTest::newRow("Select Folder") << "mnuOptionsSelectFolder" << Effect::FolderPrompt;
+    QTest::newRow("Show First") << "mnuFileShowFirst" << Effect::First;
+    QTest::newRow("Show Previous") << "mnuFileShowPrevious" << Effect::Previous;
+    QTest::newRow("Show Next") << "mnuFileShowNext" << Effect::Next;
+    QTest::newRow("Show Last") << "mnuFileShowLast" << Effect::Last;
+    QTest::newRow("Auto-Advance") << "mnuOptionsAutoAdvance" << Effect::AutoAdvance;
+    QTest::newRow("Seconds") << "mnuOptionsAutoAdvanceSeconds" << Effect::SecondsPrompt;
+    QTest::newRow("Sorted") << "mnuOptionsSorted" << Effect::Sorted;
+    QTest::newRow("Reverse") << "mnuOptionsReverse" << Effect::Reverse;
+    QTest::newRow("Transparent") << "mnuOptionsTransparent" << Effect::Transparent;
+    QTest::newRow("Stay On Top") << "mnuOptionsStayOnTop" << Effect::StayOnTop;
+    QTest::newRow("Help") << "mnuHelp" << Effect::Help;
+    QTest::newRow("Visit") << "mnuVisitWebsite" << Effect::Website;
+    QTest::newRow("About") << "mnuMorvanell" << Effect::About;
+    QTest::newRow("Exit") << "mnuExit" << Effect::Exit;
+}
+
+void KeyboardTest::menuItems()
+{
+    QFETCH(QString, item);
+    QFETCH(Effect, effect);
+    verifyEffect(true, effect, [&](frmLumra& viewer) {
+        viewer.ShowPopupMenu();
+        QMenu* menu = viewer.mnuFile;
+        const QPoint at = menu->actionGeometry(menu->findChild<QAction*>(item)).center();
+        // Only the left button chooses: the right one on an item leaves the menu open.
+        QTest::mouseClick(menu, Qt::RightButton, {}, at);
+        QVERIFY(menu->isVisible());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, at);
+    });
 }
 
 void KeyboardTest::keyLeftOfOneClosesWhateverItPrints()
@@ -401,6 +491,39 @@ void KeyboardTest::deleteTellsLookAlikeNamesApart()
     QTest::keyClick(&viewer, Qt::Key_Delete);
     QVERIFY(!isFileThere(latin1));
     QVERIFY(isFileThere(replacement));
+}
+
+void KeyboardTest::realDialogsShowTextsLiterally()
+{
+    // The Qt message box itself, looked at and answered from the event loop.
+    Viewer v;
+    setDialogs(nullptr);
+    const std::string tagged = drawPicture(v.dir, "x<u>under.png", { 8, 8 });
+    PicturePaths.at(3) = tagged;
+    QString title, text;
+    Qt::TextFormat format = Qt::AutoText;
+    bool defaultIsNo = false;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        answer.stop();
+        title = box->windowTitle();
+        text = box->text();
+        format = box->textFormat();
+        defaultIsNo
+            = static_cast<QAbstractButton*>(box->defaultButton()) == box->button(QMessageBox::No);
+        box->defaultButton()->click();
+    });
+    answer.start(10);
+    QTest::keyClick(v.window.get(), Qt::Key_Delete);
+    setDialogs(&v.dialogs);
+    QCOMPARE(title, QStringLiteral("Lumra"));
+    QCOMPARE(text, QStringLiteral("Delete %1?").arg(QString::fromStdString(tagged)));
+    QCOMPARE(format, Qt::PlainText);
+    QVERIFY(defaultIsNo);
+    QVERIFY(isFileThere(tagged));
 }
 
 void KeyboardTest::mouse_data()

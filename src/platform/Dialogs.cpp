@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QUrl>
@@ -17,6 +18,8 @@ public:
     {
         QMessageBox box(dialogOwner());
         box.setWindowTitle(applicationTitle());
+        // File names are shown as they are: Qt would take a name with tags for rich text.
+        box.setTextFormat(Qt::PlainText);
         box.setText(text);
         switch (icon) {
         case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
@@ -48,17 +51,21 @@ public:
     std::optional<QString> inputBox(
         const QString& prompt, const QString& title, const QString& defaultText) override
     {
-        bool accepted = false;
-        QString answer = QInputDialog::getText(
-            dialogOwner(), title, prompt, QLineEdit::Normal, defaultText, &accepted);
-        if (!accepted)
+        QInputDialog box(dialogOwner());
+        box.setWindowTitle(literalTitle(title));
+        box.setLabelText(prompt);
+        box.setTextValue(defaultText);
+        for (QLabel* label : box.findChildren<QLabel*>())
+            label->setTextFormat(Qt::PlainText);
+        if (box.exec() != QDialog::Accepted)
             return std::nullopt;
-        return answer;
+        return box.textValue();
     }
 
     QString chooseFolder(const QString& prompt, const QString& initialFolder) override
     {
-        return QFileDialog::getExistingDirectory(dialogOwner(), prompt, initialFolder);
+        return QFileDialog::getExistingDirectory(
+            dialogOwner(), literalTitle(prompt), initialFolder);
     }
 
     bool openDocument(const QString& target) override
@@ -86,3 +93,10 @@ void setDialogs(Dialogs* replacement) { installed = replacement; }
 void setDialogOwner(QWidget* newOwner) { owner = newOwner; }
 
 QWidget* dialogOwner() { return owner.data(); }
+
+QString literalTitle(QString text)
+{
+    // Qt reads "[*]" in a title as the place of its modified mark and shows a doubled one as
+    // one.
+    return text.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
+}

@@ -38,3 +38,6 @@ void setDialogs(Dialogs* replacement);
 // The window the modal dialogs belong to (may be null).
 void setDialogOwner(QWidget* owner);
 QWidget* dialogOwner();
+
+// A window title that Qt shows exactly as given (it would take "[*]" for a placeholder).
+QString literalTitle(QString text);

@@ -57,6 +57,11 @@ std::optional<int> removeFile(const std::string& path);
 // block, whatever character the keyboard layout gives it.
 bool isKeyLeftOfOne(std::uint32_t nativeScanCode);
 
+// The Latin letter or digit (upper case) of the key with a native scan code, by its place
+// on a US keyboard, or 0 for any other key: how a key is found under a layout that prints
+// no Latin letters.
+char latinKeyAt(std::uint32_t nativeScanCode);
+
 // The process's current directory, or empty text when it cannot be read.
 std::string currentDirectory();
 

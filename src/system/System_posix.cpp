@@ -1,5 +1,7 @@
 #include "system/System.h"
 
+#include "system/ScanCodes.h"
+
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -73,6 +75,12 @@ bool isKeyLeftOfOne(std::uint32_t nativeScanCode)
 {
     // X11 and Wayland report the evdev code plus 8: KEY_GRAVE is 41.
     return nativeScanCode == 41 + 8;
+}
+
+char latinKeyAt(std::uint32_t nativeScanCode)
+{
+    // Evdev codes are the set-1 scan codes for these keys; X11 and Wayland add 8.
+    return nativeScanCode < 8 ? 0 : scancodes::latinKeyAt(nativeScanCode - 8);
 }
 
 std::string currentDirectory()

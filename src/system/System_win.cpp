@@ -1,5 +1,7 @@
 #include "system/System.h"
 
+#include "system/ScanCodes.h"
+
 #include <windows.h>
 
 namespace sys {
@@ -66,6 +68,8 @@ bool isKeyLeftOfOne(std::uint32_t nativeScanCode)
     // The set-1 scan code of the key left of 1.
     return nativeScanCode == 0x29;
 }
+
+char latinKeyAt(std::uint32_t nativeScanCode) { return scancodes::latinKeyAt(nativeScanCode); }
 
 std::string currentDirectory()
 {

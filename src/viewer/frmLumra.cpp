@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QScreen>
 
@@ -28,6 +29,29 @@ constexpr double DesignPictureHeight = 1935;
 constexpr qint64 FrameWatchMilliseconds = 3000;
 
 QString designCaption() { return QStringLiteral("Lumra - ") + Site::name(); }
+
+// The popup menu chooses with the left button or the keyboard only: other buttons on its
+// items do nothing. Outside the menu they close it, as any click there does.
+class LeftButtonOnly final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const auto* menu = static_cast<QWidget*>(watched);
+            return mouse->button() != Qt::LeftButton
+                && menu->rect().contains(mouse->position().toPoint());
+        }
+        default: return false;
+        }
+    }
+};
 
 } // namespace
 
@@ -86,6 +110,7 @@ void frmLumra::createControls()
 void frmLumra::createActions()
 {
     mnuFile = new QMenu(QStringLiteral("&Lumra"), this);
+    mnuFile->installEventFilter(new LeftButtonOnly(mnuFile));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
 
     auto item = [this](const QString& caption, const char* name, const QString& shortcut = {}) {

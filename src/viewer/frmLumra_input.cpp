@@ -107,7 +107,10 @@ std::int16_t frmLumra::virtualKeyCode(const QKeyEvent& event)
     case Qt::Key_Menu: return VK_APPS;
     case Qt::Key_F1: return VK_F1;
     case Qt::Key_QuoteLeft: return VK_OEM_3;
-    default: return 0;
+    default:
+        // A key that gives no Latin letter or digit (a Cyrillic or Greek layout, say) is
+        // known by its place, as its virtual-key code would be.
+        return static_cast<std::int16_t>(sys::latinKeyAt(event.nativeScanCode()));
     }
 }
 
