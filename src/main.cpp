@@ -13,13 +13,15 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    // The window system is chosen on Qt's command line rather than in the environment, so
-    // that programs Lumra starts make their own choice.
-    std::vector<char*> qtArguments(argv, argv + argc);
+    // Every argument after the program's name is Lumra's: Qt sees only the name, and the
+    // window system when Lumra chooses it. Qt's own options come from its environment
+    // variables. The choice is made on Qt's command line rather than in the environment, so
+    // that programs Lumra starts make their own.
+    std::vector<char*> qtArguments(argv, argv + (argc > 0 ? 1 : 0));
     std::string platformOption = "-platform";
     std::string platformName;
     if (const auto platform = WindowSystemChoice::preferredQtPlatform(
-            WindowSystemChoice::currentDisplayEnvironment(), arguments)) {
+            WindowSystemChoice::currentDisplayEnvironment())) {
         platformName = *platform;
         qtArguments.push_back(platformOption.data());
         qtArguments.push_back(platformName.data());
@@ -32,15 +34,13 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Morvanell"));
     QApplication::setApplicationVersion(
         QStringLiteral("%1.%2").arg(LUMRA_VERSION_MAJOR).arg(LUMRA_VERSION_MINOR));
-    // Qt has taken its own options (-platform and the like) off the command line.
-    arguments.assign(
-        qtArguments.begin() + (qtArgumentCount > 0 ? 1 : 0), qtArguments.begin() + qtArgumentCount);
 
     frmLumra viewer(std::move(arguments));
     // The viewer is a tool window, which Qt does not count when deciding to quit, so its
     // close ends the program explicitly.
     QObject::connect(&viewer, &frmLumra::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
     QObject::connect(&viewer, &frmLumra::ended, &app, &QApplication::quit, Qt::QueuedConnection);
+    viewer.endWithSession();
     viewer.Form_Load();
     if (viewer.isUnloaded() || viewer.hasEnded())
         return 0;

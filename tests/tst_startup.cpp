@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QtTest>
+#include <csignal>
 
 using namespace basGeneral;
 
@@ -320,14 +321,19 @@ void StartupTest::timerFollowsAutoAdvance()
 void StartupTest::closeSavesOnceByEveryRoute_data()
 {
     QTest::addColumn<QString>("route");
-    QTest::newRow("exit command") << "exit";
-    QTest::newRow("close button") << "close";
-    QTest::newRow("cancel in the error report") << "report";
+    QTest::addColumn<int>("signal"); // the system's request to end, for the route "signal"
+    QTest::newRow("exit command") << "exit" << 0;
+    QTest::newRow("close button") << "close" << 0;
+    QTest::newRow("cancel in the error report") << "report" << 0;
+    QTest::newRow("SIGTERM") << "signal" << SIGTERM;
+    QTest::newRow("SIGHUP") << "signal" << SIGHUP;
+    QTest::newRow("SIGINT") << "signal" << SIGINT;
 }
 
 void StartupTest::closeSavesOnceByEveryRoute()
 {
     QFETCH(QString, route);
+    QFETCH(int, signal);
     TestFolder dir;
     picture(dir, "a.png");
     ScriptedDialogs dialogs;
@@ -346,6 +352,10 @@ void StartupTest::closeSavesOnceByEveryRoute()
         viewer.mnuExit_Click();
     } else if (route == QLatin1String("close")) {
         viewer.close();
+    } else if (signal) {
+        viewer.endWithSession();
+        ::raise(signal);
+        QTRY_COMPARE(unloaded.count(), 1);
     } else {
         dialogs.answerMessage(MsgAnswer::Cancel);
         auto onError
@@ -367,6 +377,10 @@ void StartupTest::closeSavesOnceByEveryRoute()
     QVERIFY(QFile::remove(m_profile->lumraConf()));
     viewer.mnuExit_Click();
     viewer.close();
+    if (signal) {
+        ::raise(signal);
+        QTest::qWait(50);
+    }
     QCOMPARE(unloaded.count(), 1);
     QVERIFY(!QFileInfo::exists(m_profile->lumraConf()));
 }

@@ -1,6 +1,5 @@
 #include "platform/WindowSystemChoice.h"
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace WindowSystemChoice {
@@ -13,11 +12,6 @@ std::string variable(const char* name)
     return value ? value : "";
 }
 
-bool choosesPlatform(const std::string& argument)
-{
-    return argument == "-platform" || argument == "--platform";
-}
-
 } // namespace
 
 DisplayEnvironment currentDisplayEnvironment()
@@ -26,11 +20,9 @@ DisplayEnvironment currentDisplayEnvironment()
         variable("DISPLAY") };
 }
 
-std::optional<std::string> preferredQtPlatform(
-    const DisplayEnvironment& environment, const std::vector<std::string>& arguments)
+std::optional<std::string> preferredQtPlatform(const DisplayEnvironment& environment)
 {
-    if (!environment.qtPlatform.empty()
-        || std::any_of(arguments.begin(), arguments.end(), choosesPlatform))
+    if (!environment.qtPlatform.empty())
         return std::nullopt;
     const bool wayland
         = !environment.waylandDisplay.empty() || environment.sessionType == "wayland";

@@ -3,11 +3,11 @@
 // Which window system Lumra asks Qt for. Its placement at the bottom right and its
 // stay-on-top state are the window manager's to carry out, and Wayland compositors do not
 // let a program place itself; so in a Wayland session with an X server beside it
-// (XWayland) Lumra runs on the X server, unless the user chose a Qt platform.
+// (XWayland) Lumra runs on the X server, unless the user chose a Qt platform in
+// QT_QPA_PLATFORM (the command line is Lumra's alone).
 
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace WindowSystemChoice {
 
@@ -21,9 +21,7 @@ struct DisplayEnvironment {
 
 DisplayEnvironment currentDisplayEnvironment();
 
-// The Qt platform to ask for, or nothing to leave the choice to Qt. arguments: the
-// command line after the program's name.
-std::optional<std::string> preferredQtPlatform(
-    const DisplayEnvironment& environment, const std::vector<std::string>& arguments);
+// The Qt platform to ask for, or nothing to leave the choice to Qt.
+std::optional<std::string> preferredQtPlatform(const DisplayEnvironment& environment);
 
 } // namespace WindowSystemChoice

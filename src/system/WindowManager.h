@@ -5,6 +5,7 @@
 // compositor. Windows are named by the toolkit's native window id.
 
 #include <cstdint>
+#include <string>
 
 namespace sys {
 
@@ -16,5 +17,9 @@ void recordStaysAbove(std::uintptr_t window, bool above);
 // Takes away the opacity a window carried, so that it is an ordinary opaque window again
 // rather than one marked as fully opaque.
 void dropOpacity(std::uintptr_t window);
+
+// Gives the window exactly this title (UTF-8), an empty one included: the toolkit shows the
+// program's name where a window has no title.
+void recordTitle(std::uintptr_t window, const std::string& title);
 
 } // namespace sys

@@ -114,11 +114,23 @@ void dropOpacity(std::uintptr_t window)
     roundTrip(connection);
 }
 
+void recordTitle(std::uintptr_t window, const std::string& title)
+{
+    xcb_connection_t* connection = x11Connection();
+    if (!connection || window == 0)
+        return;
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window),
+        atom(connection, "_NET_WM_NAME"), atom(connection, "UTF8_STRING"), 8,
+        static_cast<std::uint32_t>(title.size()), title.data());
+    roundTrip(connection);
+}
+
 #else
 
 // Other window systems keep these states through the toolkit alone.
 void recordStaysAbove(std::uintptr_t, bool) { }
 void dropOpacity(std::uintptr_t) { }
+void recordTitle(std::uintptr_t, const std::string&) { }
 
 #endif
 

@@ -1,12 +1,31 @@
 #include "system/WindowManager.h"
 
+#include <windows.h>
+
 // The toolkit already calls SetWindowPos for the topmost state and clears WS_EX_LAYERED
-// when a window becomes fully opaque, so there is nothing left to do here.
+// when a window becomes fully opaque, so there is nothing left to do for those.
 
 namespace sys {
 
 void recordStaysAbove(std::uintptr_t, bool) { }
 
 void dropOpacity(std::uintptr_t) { }
+
+void recordTitle(std::uintptr_t window, const std::string& title)
+{
+    if (window == 0)
+        return;
+    std::wstring wide;
+    if (!title.empty()) {
+        const int size = ::MultiByteToWideChar(
+            CP_UTF8, 0, title.data(), static_cast<int>(title.size()), nullptr, 0);
+        if (size <= 0)
+            return;
+        wide.resize(static_cast<std::size_t>(size));
+        ::MultiByteToWideChar(
+            CP_UTF8, 0, title.data(), static_cast<int>(title.size()), wide.data(), size);
+    }
+    ::SetWindowTextW(reinterpret_cast<HWND>(window), wide.c_str());
+}
 
 } // namespace sys

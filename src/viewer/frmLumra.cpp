@@ -4,11 +4,14 @@
 #include "platform/ProgramIcon.h"
 #include "platform/Site.h"
 #include "platform/zbasErrorTrap.h"
+#include "system/EndRequests.h"
+#include "system/WindowManager.h"
 #include "viewer/CommandLine.h"
 #include "viewer/IntervalTimer.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -62,7 +65,7 @@ frmLumra::frmLumra(std::vector<std::string> arguments, QWidget* parent)
     , m_commandLine(CommandLine::text(arguments))
 {
     setObjectName(QStringLiteral("frmLumra"));
-    setWindowTitle(designCaption());
+    setCaption(designCaption());
     setAutoFillBackground(true);
     setFocusPolicy(Qt::StrongFocus);
     QPalette black = palette();
@@ -212,9 +215,19 @@ void frmLumra::placeAtBottomRight()
     move(screenArea.x() + qRound(left / tpp), screenArea.y() + qRound(top / tpp));
 }
 
+void frmLumra::setCaption(const QString& text)
+{
+    m_caption = text;
+    setWindowTitle(literalTitle(text));
+    // The window system is told the caption itself, so that an empty one stays empty.
+    if (testAttribute(Qt::WA_WState_Created))
+        sys::recordTitle(winId(), text.toUtf8().toStdString());
+}
+
 void frmLumra::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    setCaption(m_caption);
     if (!m_frameWatch.isValid())
         m_frameWatch.start();
     followFrame();
@@ -249,6 +262,17 @@ void frmLumra::Unload()
     if (m_unloaded || m_ended)
         return;
     close();
+}
+
+void frmLumra::endWithSession()
+{
+    QPointer<frmLumra> self(this);
+    sys::watchEndRequests([self] {
+        if (self)
+            self->Unload();
+    });
+    if (auto* guiApp = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(guiApp, &QGuiApplication::commitDataRequest, this, [this] { Unload(); });
 }
 
 void frmLumra::closeEvent(QCloseEvent* event)

@@ -36,6 +36,9 @@ public:
     void mnuExit_Click();
     // Unloads the window: the close path saves the options once.
     void Unload();
+    // From now on the end of the desktop session and the system's requests to end (SIGTERM,
+    // SIGHUP, SIGINT) close the viewer as its close button does, saving the options once.
+    void endWithSession();
     // Appends the picture files of one folder to the list, pattern by pattern.
     void AddFolderPictures(std::string folder);
 
@@ -141,6 +144,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // Sets the caption the window system shows, exactly as given.
+    void setCaption(const QString& text);
     void moveEvent(QMoveEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -161,6 +166,7 @@ private:
     void clearPictureList();
 
     std::string m_commandLine;
+    QString m_caption; // as designed; the window title escapes what Qt would read
     std::vector<std::string> m_folderArgs;
     std::int32_t m_currentIndex = 0;
     std::array<std::int16_t, 2> m_picSlot {};

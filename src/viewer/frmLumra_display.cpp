@@ -79,15 +79,15 @@ void frmLumra::SetPic(const std::string& path)
 void frmLumra::Form_Resize()
 {
     if (isMinimized()) {
-        setWindowTitle(QString());
+        setCaption(QString());
         return;
     }
     // The index can stand on an empty list (a folder without pictures was chosen): there is
     // no name to show then.
     if (m_currentIndex > 0 && m_currentIndex <= PictureCount()) {
         const QString name = QString::fromLocal8Bit(GetFileName(PicturePaths.at(m_currentIndex)));
-        if (windowTitle() != name)
-            setWindowTitle(name);
+        if (m_caption != name)
+            setCaption(name);
     }
 }
 

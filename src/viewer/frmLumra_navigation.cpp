@@ -93,9 +93,9 @@ void frmLumra::showEntry(std::int32_t index)
         return;
     onError([&] {
         if (tmrTimer->interval() >= 1000)
-            setWindowTitle(QString::fromLocal8Bit(GetFileName(PicturePaths.at(index))));
+            setCaption(QString::fromLocal8Bit(GetFileName(PicturePaths.at(index))));
         else
-            setWindowTitle(QString());
+            setCaption(QString());
     });
 }
 

@@ -87,7 +87,12 @@ void frmLumra::Form_Load()
 
         bool keepSearchOrder = false;
         if (PictureCount() == 0) {
-            onError([&] { AddFolderPictures(sys::currentDirectory()); });
+            // A current directory that cannot be read (it was deleted) adds nothing.
+            onError([&] {
+                const std::string current = sys::currentDirectory();
+                if (!current.empty())
+                    AddFolderPictures(current);
+            });
             if (PictureCount() == 0) {
                 onError([&] {
                     dialogs().messageBox(NoPicturesMessage, MsgButtons::OK, MsgIcon::Exclamation);
@@ -172,7 +177,11 @@ void frmLumra::addArgumentPictures()
     // command line, its folder, so the user can walk the folder from that picture.
     if (m_folderArgs.size() == 1 && !FolderExists(m_folderArgs.front())
         && isPictureName(m_folderArgs.front())) {
-        AddFolderPictures(splitFolder(m_folderArgs.front()).first);
+        const auto [folder, name] = splitFolder(m_folderArgs.front());
+        AddFolderPictures(folder);
+        // A folder that cannot be listed still leaves the file itself to show.
+        if (PictureCount() == 0 && PathExists(folder + name))
+            AddFile(folder + name);
         return;
     }
     for (const std::string& argument : m_folderArgs) {
