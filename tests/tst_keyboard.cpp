@@ -376,7 +376,7 @@ void KeyboardTest::deleteAnswers()
         QCOMPARE(::chmod(path.c_str(), 0444), 0);
     viewer.tmrTimer->setEnabled(running);
     bool runningWhileAsked = true;
-    v.dialogs.whileMessageOpen(
+    v.dialogs.whileOpen(
         [&](const QString&) { runningWhileAsked = viewer.tmrTimer->enabled(); });
     v.dialogs.answerMessage(answer);
 
@@ -451,7 +451,7 @@ void KeyboardTest::deleteBehindTheViewersBack()
     Viewer v;
     frmLumra& viewer = *v.window;
     const std::string path = PicturePaths.at(3);
-    v.dialogs.whileMessageOpen([&](const QString& text) {
+    v.dialogs.whileOpen([&](const QString& text) {
         if (!text.startsWith(QLatin1String("Delete ")))
             return;
         ::unlink(path.c_str());

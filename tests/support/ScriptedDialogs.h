@@ -40,11 +40,11 @@ public:
         m_openFailure = { number, description };
     }
 
-    // Runs while a message box is open, before it is answered (for example to change the
-    // files behind the viewer's back).
-    void whileMessageOpen(std::function<void(const QString& text)> action)
+    // Runs while a message box or the folder dialog is open, before it is answered (for
+    // example to change the files behind the viewer's back). text: the message or prompt.
+    void whileOpen(std::function<void(const QString& text)> action)
     {
-        m_whileMessageOpen = std::move(action);
+        m_whileOpen = std::move(action);
     }
 
     const std::vector<Shown>& shown() const { return m_shown; }
@@ -75,8 +75,8 @@ public:
     {
         Shown s { Kind::Message, text, {}, {}, buttons, icon, !m_messageAnswers.empty() };
         m_shown.push_back(s);
-        if (m_whileMessageOpen)
-            m_whileMessageOpen(text);
+        if (m_whileOpen)
+            m_whileOpen(text);
         if (m_messageAnswers.empty())
             return buttons == MsgButtons::OK   ? MsgAnswer::OK
                 : buttons == MsgButtons::YesNo ? MsgAnswer::No
@@ -102,6 +102,8 @@ public:
     {
         m_shown.push_back({ Kind::Folder, prompt, initialFolder, {}, MsgButtons::OKCancel,
             MsgIcon::None, !m_folderAnswers.empty() });
+        if (m_whileOpen)
+            m_whileOpen(prompt);
         if (m_folderAnswers.empty())
             return {};
         QString answer = m_folderAnswers.front();
@@ -132,5 +134,5 @@ private:
     std::deque<bool> m_openAnswers;
     std::optional<std::pair<int, QString>> m_openFailure;
     std::vector<Shown> m_shown;
-    std::function<void(const QString&)> m_whileMessageOpen;
+    std::function<void(const QString&)> m_whileOpen;
 };
