@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QSettings>
 #include <QtTest>
+#include <csignal>
+#include <utility>
 
 // Asks the window to close as its close button does (WM_DELETE_WINDOW).
 bool sendCloseRequest(const QByteArray& display, unsigned long window);
@@ -22,6 +24,9 @@ const QColor Red(255, 0, 0);
 const QColor Green(0, 255, 0);
 const QColor Blue(0, 0, 255);
 const QColor Yellow(255, 255, 0);
+
+// A name Qt would read as rich text and as a title placeholder: shown and deleted literally.
+const QString B = QStringLiteral("b<u>[*].png");
 
 bool near(QColor a, QColor b)
 {
@@ -37,7 +42,7 @@ public:
     {
         // Sorted by full path: a, b, c, d.
         drawPicture(m_pictures, "a.png", { 400, 300 }, Red);
-        drawPicture(m_pictures, "b.png", { 100, 50 }, Green);
+        drawPicture(m_pictures, B.toStdString(), { 100, 50 }, Green);
         drawPicture(m_pictures, "c.jpg", { 50, 50 }, Blue, "JPEG");
         drawPicture(m_pictures, "d.png", { 60, 60 }, Yellow);
         // No slide show and an ordinary window to start with.
@@ -77,20 +82,27 @@ public:
         m_lumra.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_lumra.start(QStringLiteral(LUMRA_EXECUTABLE),
             QStringList { QString::fromStdString(m_pictures.path()) } + extra);
-        if (!m_lumra.waitForStarted(10000))
-            return false;
+        return m_lumra.waitForStarted(10000) && waitForWindow();
+    }
+
+    // Takes the first window the program shows other than the one it had.
+    bool waitForWindow()
+    {
+        const QString before = std::exchange(m_window, QString());
         // Generous: the machine may be busy, and the sanitizers slow the program down.
         QDeadlineTimer deadline(60000);
         while (
             m_window.isEmpty() && !deadline.hasExpired() && m_lumra.state() == QProcess::Running) {
-            const QStringList windows = m_screen.windowsOf(m_lumra.processId());
-            if (!windows.isEmpty())
-                m_window = windows.first();
-            else
+            for (const QString& window : m_screen.windowsOf(m_lumra.processId()))
+                if (window != before && m_window.isEmpty())
+                    m_window = window;
+            if (m_window.isEmpty())
                 QTest::qWait(100);
         }
         return !m_window.isEmpty();
     }
+
+    void signal(int number) const { ::kill(static_cast<pid_t>(m_lumra.processId()), number); }
 
     const QString& window() const { return m_window; }
     QString title() const { return m_screen.title(m_window); }
@@ -167,7 +179,11 @@ void EndToEndTest::initTestCase()
 void EndToEndTest::wholeSession()
 {
     Session lumra(*m_screen);
-    QVERIFY(lumra.start());
+    // Every argument is Lumra's, Qt's own options too: -reverse is no folder.
+    QVERIFY(lumra.start({ "-reverse" }));
+    QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), QStringLiteral("Lumra"), Patience);
+    lumra.keys({ "Return" });
+    QVERIFY(lumra.waitForWindow());
     QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), QStringLiteral("a.png"), Patience);
 
     // At the bottom right, 900 twips (60 pixels) above the bottom of the screen.
@@ -182,7 +198,7 @@ void EndToEndTest::wholeSession()
     QVERIFY(near(lumra.pixel({ 4, 88 }), Qt::black));
     QVERIFY(near(lumra.pixel({ 20, 88 }), Red));
     lumra.keys({ "Next" });
-    QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), QStringLiteral("b.png"), Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), B, Patience);
     QTRY_VERIFY_WITH_TIMEOUT(near(lumra.pixel({ 130, 88 }), Green), Patience);
     QVERIFY(near(lumra.pixel({ 75, 88 }), Qt::black));
     QVERIFY(near(lumra.pixel({ 130, 60 }), Qt::black));
@@ -193,9 +209,9 @@ void EndToEndTest::wholeSession()
         { { "End" }, "d.png" },
         { { "Next" }, "a.png" },
         { { "Home" }, "a.png" },
-        { { "n" }, "b.png" },
+        { { "n" }, B },
         { { "Return" }, "c.jpg" },
-        { { "ctrl+r", "Next" }, "b.png" },
+        { { "ctrl+r", "Next" }, B },
         { { "Next" }, "a.png" },
         { { "Next" }, "d.png" },
         { { "Prior" }, "c.jpg" },
@@ -208,13 +224,13 @@ void EndToEndTest::wholeSession()
     // At random, a move always lands on another picture of the list (or stays, rarely).
     lumra.keys({ "ctrl+s", "Next" });
     QTest::qWait(300);
-    QVERIFY(QStringList({ "a.png", "b.png", "c.jpg", "d.png" }).contains(lumra.title()));
+    QVERIFY(QStringList({ "a.png", B, "c.jpg", "d.png" }).contains(lumra.title()));
     lumra.keys({ "ctrl+s", "Home" });
     QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), QStringLiteral("a.png"), Patience);
 
     // The pace from a digit: the next picture at once, then one a second; space pauses.
     lumra.keys({ "1" });
-    QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), QStringLiteral("b.png"), Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), B, Patience);
     QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), QStringLiteral("c.jpg"), Patience);
     lumra.keys({ "space" });
     QTest::qWait(300);
@@ -222,20 +238,24 @@ void EndToEndTest::wholeSession()
     QTest::qWait(2500);
     QCOMPARE(lumra.title(), paused);
 
-    // Delete: No keeps the file, Yes deletes it and moves on.
+    // Delete: No keeps the file, Yes deletes the one named and moves on.
     lumra.keys({ "Home" });
     QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), QStringLiteral("a.png"), Patience);
     lumra.keys({ "Delete" });
     QTRY_VERIFY_WITH_TIMEOUT(!lumra.otherWindow().isEmpty(), Patience);
+    QCOMPARE(m_screen->title(lumra.otherWindow()), QStringLiteral("Lumra"));
     m_screen->keys(lumra.otherWindow(), { "Escape" });
     QTRY_COMPARE_WITH_TIMEOUT(lumra.windowCount(), 1, Patience);
     QVERIFY(QFile::exists(QString::fromStdString(lumra.picture("a.png"))));
     QCOMPARE(lumra.title(), QStringLiteral("a.png"));
+    lumra.keys({ "Next" });
+    QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), B, Patience);
     lumra.keys({ "Delete" });
     QTRY_VERIFY_WITH_TIMEOUT(!lumra.otherWindow().isEmpty(), Patience);
     m_screen->keys(lumra.otherWindow(), { "alt+y" });
-    QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), QStringLiteral("b.png"), Patience);
-    QVERIFY(!QFile::exists(QString::fromStdString(lumra.picture("a.png"))));
+    QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), QStringLiteral("c.jpg"), Patience);
+    QVERIFY(!QFile::exists(QString::fromStdString(lumra.picture(B.toUtf8().constData()))));
+    QVERIFY(QFile::exists(QString::fromStdString(lumra.picture("a.png"))));
 
     // The popup menu on a right click; Escape closes the menu, not the viewer.
     lumra.click({ 130, 88 }, 3);
@@ -267,15 +287,25 @@ void EndToEndTest::wholeSession()
         // Qt hides the window to change the hint and shows it again: wait for it to be back.
         QTRY_COMPARE_WITH_TIMEOUT(lumra.windowCount(), 1, Patience);
         QCOMPARE(lumra.geometry(), placed);
-        QCOMPARE(lumra.title(), QStringLiteral("b.png"));
+        QCOMPARE(lumra.title(), QStringLiteral("c.jpg"));
     }
+
+    // Under a second between pictures the caption is empty: no name, not the program's.
+    lumra.click({ 130, 88 }, 3);
+    QTRY_VERIFY_WITH_TIMEOUT(!lumra.otherWindow().isEmpty(), Patience);
+    m_screen->keys(lumra.otherWindow(), { "e" });
+    QTRY_COMPARE_WITH_TIMEOUT(m_screen->title(lumra.otherWindow()),
+        QStringLiteral("Auto-Advance Delay Seconds"), Patience);
+    m_screen->keys(lumra.otherWindow(), { "ctrl+a", "0", "Return" });
+    QTRY_COMPARE_WITH_TIMEOUT(lumra.windowCount(), 1, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(lumra.title(), QString(), Patience);
 
     // Escape closes, and the options changed in the session are kept.
     lumra.keys({ "ctrl+r" });
     lumra.keys({ "Escape" });
     QVERIFY(lumra.waitForExit());
     QCOMPARE(lumra.stored(QStringLiteral("Reverse")), QStringLiteral("True"));
-    QCOMPARE(lumra.stored(QStringLiteral("AutoAdvanceSeconds")), QStringLiteral("1"));
+    QCOMPARE(lumra.stored(QStringLiteral("AutoAdvanceSeconds")), QStringLiteral("0"));
     QCOMPARE(lumra.stored(QStringLiteral("Sorted")), QString());
 }
 
@@ -287,6 +317,7 @@ void EndToEndTest::closingRoutes_data()
     QTest::newRow("double click") << "double";
     QTest::newRow("Exit in the menu") << "exit";
     QTest::newRow("close button") << "close";
+    QTest::newRow("SIGTERM, twice") << "signal";
 }
 
 void EndToEndTest::closingRoutes()
@@ -306,6 +337,9 @@ void EndToEndTest::closingRoutes()
         lumra.click({ 130, 88 }, 3);
         QTRY_VERIFY_WITH_TIMEOUT(!lumra.otherWindow().isEmpty(), Patience);
         m_screen->keys(lumra.otherWindow(), { "x" });
+    } else if (route == QLatin1String("signal")) {
+        lumra.signal(SIGTERM);
+        lumra.signal(SIGTERM);
     } else {
         QVERIFY(sendCloseRequest(m_screen->display().toLocal8Bit(), lumra.window().toULong()));
     }
