@@ -4,7 +4,7 @@
 // else and runs alone in its own executable.
 
 #include "Pictures.h"
-#include "viewer/PictureLoader.h"
+#include "picture/PictureLoader.h"
 #include "viewer/frmLumra.h"
 
 #include <QApplication>

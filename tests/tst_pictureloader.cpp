@@ -1,6 +1,6 @@
 #include "GifWriter.h"
-#include "viewer/PictureLoader.h"
-#include "viewer/PngRows.h"
+#include "picture/PictureLoader.h"
+#include "picture/PngRows.h"
 
 #include <QBuffer>
 #include <QColor>

@@ -3,7 +3,7 @@
 
 #include "viewer/frmLumra.h"
 
-#include "viewer/PictureLoader.h"
+#include "picture/PictureLoader.h"
 #include "viewer/basGeneral.h"
 
 #include <QEvent>

@@ -3,7 +3,7 @@
 // a file claiming a huge picture costs little; run with a memory and a time limit.
 
 #include "FuzzSupport.h"
-#include "viewer/PictureLoader.h"
+#include "picture/PictureLoader.h"
 
 #include <fstream>
 

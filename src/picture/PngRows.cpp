@@ -1,6 +1,6 @@
-#include "viewer/PngRows.h"
+#include "picture/PngRows.h"
 
-#include "viewer/RowReducer.h"
+#include "picture/RowReducer.h"
 
 #include <QIODevice>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "viewer/RowReducer.h"
+#include "picture/RowReducer.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "viewer/PictureLoader.h"
+#include "picture/PictureLoader.h"
 
 #include "system/RegularFile.h"
-#include "viewer/PngRows.h"
+#include "picture/PngRows.h"
 
 #include <QByteArray>
 #include <QIODevice>
