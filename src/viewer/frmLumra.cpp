@@ -18,6 +18,8 @@
 #include <QPointer>
 #include <QScreen>
 
+using basOptions::CurrentOptions;
+
 namespace {
 
 // The client area as designed, in twips.
@@ -110,81 +112,119 @@ void frmLumra::createControls()
     }
 }
 
+namespace {
+
+using basOptions::OptionSet;
+
+// The popup menu, one row per item in order: the member that holds it, its designed name,
+// caption, the key name shown beside it once loaded, the shortcut shown inside the menu, the
+// option it carries a check mark for, and its command. A row without a caption is a
+// separator.
+struct MenuRow {
+    QAction* frmLumra::*item;
+    const char* name;
+    const char* caption = nullptr;
+    const char* keyName = nullptr;
+    const char* shortcut = nullptr;
+    bool OptionSet::*option = nullptr;
+    void (frmLumra::*command)() = nullptr;
+};
+
+const MenuRow MenuTable[] = {
+    { &frmLumra::mnuOptionsSelectFolder, "mnuOptionsSelectFolder", "&Select Folder...", nullptr,
+        "Ctrl+F", nullptr, &frmLumra::mnuOptionsSelectFolder_Click },
+    { &frmLumra::mnuSep1, "mnuSep1" },
+    { &frmLumra::mnuFileShowFirst, "mnuFileShowFirst", "Show First", "Home", nullptr, nullptr,
+        &frmLumra::mnuFileShowFirst_Click },
+    { &frmLumra::mnuFileShowPrevious, "mnuFileShowPrevious", "Show Previous", "Pg Up", nullptr,
+        nullptr, &frmLumra::mnuFileShowPrevious_Click },
+    { &frmLumra::mnuFileShowNext, "mnuFileShowNext", "Show Next", "Pg Dn", nullptr, nullptr,
+        &frmLumra::mnuFileShowNext_Click },
+    { &frmLumra::mnuFileShowLast, "mnuFileShowLast", "Show Last", "End", nullptr, nullptr,
+        &frmLumra::mnuFileShowLast_Click },
+    { &frmLumra::mnuSep2, "mnuSep2" },
+    { &frmLumra::mnuOptionsAutoAdvance, "mnuOptionsAutoAdvance", "&Auto-Advance", nullptr, "Ctrl+A",
+        &OptionSet::AutoAdvance, &frmLumra::mnuOptionsAutoAdvance_Click },
+    { &frmLumra::mnuOptionsAutoAdvanceSeconds, "mnuOptionsAutoAdvanceSeconds",
+        "S&et Auto-Advance Seconds...", nullptr, nullptr, nullptr,
+        &frmLumra::mnuOptionsAutoAdvanceSeconds_Click },
+    { &frmLumra::mnuOptionsSorted, "mnuOptionsSorted", "&Sorted", nullptr, "Ctrl+S",
+        &OptionSet::Sorted, &frmLumra::mnuOptionsSorted_Click },
+    { &frmLumra::mnuOptionsReverse, "mnuOptionsReverse", "&Reverse", nullptr, "Ctrl+R",
+        &OptionSet::Reverse, &frmLumra::mnuOptionsReverse_Click },
+    { &frmLumra::mnuOptionsTransparent, "mnuOptionsTransparent", "&Transparent", nullptr, "Ctrl+T",
+        &OptionSet::Transparent, &frmLumra::mnuOptionsTransparent_Click },
+    { &frmLumra::mnuSep3, "mnuSep3" },
+    { &frmLumra::mnuOptionsStayOnTop, "mnuOptionsStayOnTop", "Stay On &Top", nullptr, nullptr,
+        &OptionSet::StayOnTop, &frmLumra::mnuOptionsStayOnTop_Click },
+    { &frmLumra::mnuSep4, "mnuSep4" },
+    { &frmLumra::mnuHelp, "mnuHelp", "&Help...", nullptr, nullptr, nullptr,
+        &frmLumra::mnuHelp_Click },
+    { &frmLumra::mnuVisitWebsite, "mnuVisitWebsite", "&Visit %1...", nullptr, nullptr, nullptr,
+        &frmLumra::mnuVisitWebsite_Click },
+    { &frmLumra::mnuSep5, "mnuSep5" },
+    { &frmLumra::mnuMorvanell, "mnuMorvanell", "About Lumra...", nullptr, nullptr, nullptr,
+        &frmLumra::mnuMorvanell_Click },
+    { &frmLumra::mnuSep6, "mnuSep6" },
+    { &frmLumra::mnuExit, "mnuExit", "E&xit", "Esc", nullptr, nullptr, &frmLumra::mnuExit_Click },
+};
+
+} // namespace
+
 void frmLumra::createActions()
 {
     mnuFile = new QMenu(QStringLiteral("&Lumra"), this);
     mnuFile->installEventFilter(new LeftButtonOnly(mnuFile));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-
-    auto item = [this](const QString& caption, const char* name, const QString& shortcut = {}) {
-        QAction* action = mnuFile->addAction(caption);
-        action->setObjectName(QLatin1String(name));
-        if (!shortcut.isEmpty()) {
+    for (const MenuRow& row : MenuTable) {
+        QAction* action = nullptr;
+        if (!row.caption) {
+            action = mnuFile->addSeparator();
+        } else {
+            QString caption = QLatin1String(row.caption);
+            if (caption.contains(QLatin1String("%1")))
+                caption = caption.arg(Site::name());
+            action = mnuFile->addAction(caption);
+            action->setCheckable(row.option != nullptr);
+            connect(action, &QAction::triggered, this, row.command);
+        }
+        if (row.shortcut) {
             // The shortcut is shown beside the caption; the keys themselves are handled by
             // the window's key table, so the shortcut only works inside the open menu.
-            action->setShortcut(QKeySequence(shortcut));
+            action->setShortcut(QKeySequence(QLatin1String(row.shortcut)));
             action->setShortcutContext(Qt::WidgetShortcut);
         }
-        return action;
-    };
-    auto separator = [this](const char* name) {
-        QAction* action = mnuFile->addSeparator();
-        action->setObjectName(QLatin1String(name));
-        return action;
-    };
+        action->setObjectName(QLatin1String(row.name));
+        this->*row.item = action;
+    }
+}
 
-    mnuOptionsSelectFolder = item(
-        QStringLiteral("&Select Folder..."), "mnuOptionsSelectFolder", QStringLiteral("Ctrl+F"));
-    mnuSep1 = separator("mnuSep1");
-    mnuFileShowFirst = item(QStringLiteral("Show First"), "mnuFileShowFirst");
-    mnuFileShowPrevious = item(QStringLiteral("Show Previous"), "mnuFileShowPrevious");
-    mnuFileShowNext = item(QStringLiteral("Show Next"), "mnuFileShowNext");
-    mnuFileShowLast = item(QStringLiteral("Show Last"), "mnuFileShowLast");
-    mnuSep2 = separator("mnuSep2");
-    mnuOptionsAutoAdvance
-        = item(QStringLiteral("&Auto-Advance"), "mnuOptionsAutoAdvance", QStringLiteral("Ctrl+A"));
-    mnuOptionsAutoAdvanceSeconds
-        = item(QStringLiteral("S&et Auto-Advance Seconds..."), "mnuOptionsAutoAdvanceSeconds");
-    mnuOptionsSorted
-        = item(QStringLiteral("&Sorted"), "mnuOptionsSorted", QStringLiteral("Ctrl+S"));
-    mnuOptionsReverse
-        = item(QStringLiteral("&Reverse"), "mnuOptionsReverse", QStringLiteral("Ctrl+R"));
-    mnuOptionsTransparent
-        = item(QStringLiteral("&Transparent"), "mnuOptionsTransparent", QStringLiteral("Ctrl+T"));
-    mnuSep3 = separator("mnuSep3");
-    mnuOptionsStayOnTop = item(QStringLiteral("Stay On &Top"), "mnuOptionsStayOnTop");
-    mnuSep4 = separator("mnuSep4");
-    mnuHelp = item(QStringLiteral("&Help..."), "mnuHelp");
-    mnuVisitWebsite
-        = item(QStringLiteral("&Visit ") + Site::name() + QStringLiteral("..."), "mnuVisitWebsite");
-    mnuSep5 = separator("mnuSep5");
-    mnuMorvanell = item(QStringLiteral("About Lumra..."), "mnuMorvanell");
-    mnuSep6 = separator("mnuSep6");
-    mnuExit = item(QStringLiteral("E&xit"), "mnuExit");
+void frmLumra::appendKeyNames()
+{
+    for (const MenuRow& row : MenuTable)
+        if (row.keyName)
+            (this->*row.item)
+                ->setText(
+                    (this->*row.item)->text() + QLatin1Char('\t') + QLatin1String(row.keyName));
+}
 
-    for (QAction* checkable : { mnuOptionsAutoAdvance, mnuOptionsSorted, mnuOptionsReverse,
-             mnuOptionsTransparent, mnuOptionsStayOnTop })
-        checkable->setCheckable(true);
+void frmLumra::showOptionMarks()
+{
+    for (const MenuRow& row : MenuTable)
+        if (row.option)
+            (this->*row.item)->setChecked(CurrentOptions.*row.option);
+}
 
-    const std::pair<QAction*, void (frmLumra::*)()> commands[] = {
-        { mnuOptionsSelectFolder, &frmLumra::mnuOptionsSelectFolder_Click },
-        { mnuFileShowFirst, &frmLumra::mnuFileShowFirst_Click },
-        { mnuFileShowPrevious, &frmLumra::mnuFileShowPrevious_Click },
-        { mnuFileShowNext, &frmLumra::mnuFileShowNext_Click },
-        { mnuFileShowLast, &frmLumra::mnuFileShowLast_Click },
-        { mnuOptionsAutoAdvance, &frmLumra::mnuOptionsAutoAdvance_Click },
-        { mnuOptionsAutoAdvanceSeconds, &frmLumra::mnuOptionsAutoAdvanceSeconds_Click },
-        { mnuOptionsSorted, &frmLumra::mnuOptionsSorted_Click },
-        { mnuOptionsReverse, &frmLumra::mnuOptionsReverse_Click },
-        { mnuOptionsTransparent, &frmLumra::mnuOptionsTransparent_Click },
-        { mnuOptionsStayOnTop, &frmLumra::mnuOptionsStayOnTop_Click },
-        { mnuHelp, &frmLumra::mnuHelp_Click },
-        { mnuVisitWebsite, &frmLumra::mnuVisitWebsite_Click },
-        { mnuMorvanell, &frmLumra::mnuMorvanell_Click },
-        { mnuExit, &frmLumra::mnuExit_Click },
-    };
-    for (const auto& [action, handler] : commands)
-        connect(action, &QAction::triggered, this, handler);
+bool frmLumra::flipOption(QAction* item)
+{
+    for (const MenuRow& row : MenuTable) {
+        if (row.option && this->*row.item == item) {
+            CurrentOptions.*row.option = !(CurrentOptions.*row.option);
+            item->setChecked(CurrentOptions.*row.option);
+            return CurrentOptions.*row.option;
+        }
+    }
+    return false;
 }
 
 double frmLumra::twipsPerPixel() const

@@ -155,6 +155,11 @@ private:
     void ApplyOptions();
     void createControls();
     void createActions();
+    // From the menu table: the key names shown beside the items once loaded, the check
+    // marks of the options, and an option flipped with its check mark (its new value).
+    void appendKeyNames();
+    void showOptionMarks();
+    bool flipOption(QAction* item);
     void placeAtBottomRight();
     void followFrame();
     void Form_QueryUnload();

@@ -35,18 +35,14 @@ std::string helpPath(const char* candidate)
 
 void frmLumra::mnuOptionsStayOnTop_Click()
 {
-    CurrentOptions.StayOnTop = !CurrentOptions.StayOnTop;
-    mnuOptionsStayOnTop->setChecked(CurrentOptions.StayOnTop);
-    basTopMost::SetTopMost(this, CurrentOptions.StayOnTop);
+    basTopMost::SetTopMost(this, flipOption(mnuOptionsStayOnTop));
 }
 
 void frmLumra::mnuOptionsTransparent_Click()
 {
-    CurrentOptions.Transparent = !CurrentOptions.Transparent;
-    mnuOptionsTransparent->setChecked(CurrentOptions.Transparent);
     zbTransparency::SetTransparency(this,
-        CurrentOptions.Transparent ? zbTransparency::TransparentAlpha
-                                   : zbTransparency::OpaqueAlpha);
+        flipOption(mnuOptionsTransparent) ? zbTransparency::TransparentAlpha
+                                          : zbTransparency::OpaqueAlpha);
 }
 
 void frmLumra::mnuHelp_Click()

@@ -108,22 +108,14 @@ void frmLumra::mnuFileShowLast_Click() { MovePic(2); }
 
 void frmLumra::mnuOptionsAutoAdvance_Click()
 {
-    CurrentOptions.AutoAdvance = !CurrentOptions.AutoAdvance;
-    mnuOptionsAutoAdvance->setChecked(CurrentOptions.AutoAdvance);
-    tmrTimer->setEnabled(CurrentOptions.AutoAdvance);
+    tmrTimer->setEnabled(flipOption(mnuOptionsAutoAdvance));
 }
 
-void frmLumra::mnuOptionsReverse_Click()
-{
-    CurrentOptions.Reverse = !CurrentOptions.Reverse;
-    mnuOptionsReverse->setChecked(CurrentOptions.Reverse);
-}
+void frmLumra::mnuOptionsReverse_Click() { flipOption(mnuOptionsReverse); }
 
 void frmLumra::mnuOptionsSorted_Click()
 {
-    CurrentOptions.Sorted = !CurrentOptions.Sorted;
-    mnuOptionsSorted->setChecked(CurrentOptions.Sorted);
-    mnuOptionsReverse->setVisible(mnuOptionsSorted->isChecked());
+    mnuOptionsReverse->setVisible(flipOption(mnuOptionsSorted));
 }
 
 void frmLumra::mnuOptionsAutoAdvanceSeconds_Click()

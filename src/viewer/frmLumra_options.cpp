@@ -12,11 +12,7 @@ using basOptions::CurrentOptions;
 
 void frmLumra::ApplyOptions()
 {
-    mnuOptionsAutoAdvance->setChecked(CurrentOptions.AutoAdvance);
-    mnuOptionsStayOnTop->setChecked(CurrentOptions.StayOnTop);
-    mnuOptionsSorted->setChecked(CurrentOptions.Sorted);
-    mnuOptionsReverse->setChecked(CurrentOptions.Reverse);
-    mnuOptionsTransparent->setChecked(CurrentOptions.Transparent);
+    showOptionMarks();
     if (!mnuOptionsSorted->isChecked())
         mnuOptionsReverse->setVisible(false);
     if (CurrentOptions.StayOnTop)

@@ -63,12 +63,7 @@ void frmLumra::Form_Load()
         onError([&] { placeAtBottomRight(); });
         onError([&] { mnuFile->menuAction()->setVisible(false); });
         onError([&] { AppFolder = ProgramFolder(); });
-        onError([&] {
-            for (const auto& [item, key] :
-                { std::pair { mnuFileShowFirst, "Home" }, { mnuFileShowPrevious, "Pg Up" },
-                    { mnuFileShowNext, "Pg Dn" }, { mnuFileShowLast, "End" }, { mnuExit, "Esc" } })
-                item->setText(item->text() + QLatin1Char('\t') + QLatin1String(key));
-        });
+        onError([&] { appendKeyNames(); });
         onError([&] { basOptions::GetOptions(); });
         onError([&] { ApplyOptions(); });
         onError([&] { ParseCommandLine(); });
