@@ -3,6 +3,7 @@
 #include "Pictures.h"
 #include "ScriptedDialogs.h"
 #include "viewer/IntervalTimer.h"
+#include "viewer/Moves.h"
 #include "viewer/basGeneral.h"
 #include "viewer/frmLumra.h"
 
@@ -14,8 +15,6 @@
 
 using namespace basGeneral;
 using basOptions::CurrentOptions;
-using Moves = QList<int>;
-using Indexes = QList<int>;
 
 namespace {
 const QString Untouched = QStringLiteral("untouched");
@@ -43,8 +42,9 @@ class NavigationTest : public QObject {
 private slots:
     void init();
 
-    void moves_data();
-    void moves();
+    void nextIndex_data();
+    void nextIndex();
+    void firstAndLastStayPut();
     void oneEntryShowsItAgain();
     void randomWithTwoEntries();
     void missingAndEmptiedEntriesStopOnce_data();
@@ -67,58 +67,64 @@ void NavigationTest::init()
     CurrentOptions.AutoAdvanceSeconds = 2;
 }
 
-void NavigationTest::moves_data()
+void NavigationTest::nextIndex_data()
 {
+    QTest::addColumn<int>("direction");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("count");
     QTest::addColumn<bool>("sorted");
     QTest::addColumn<bool>("reverse");
-    QTest::addColumn<Moves>("moves");
-    QTest::addColumn<Indexes>("indexes");
-
-    QTest::newRow("next from none is the first") << true << false << Moves { 1 } << Indexes { 1 };
-    QTest::newRow("next wraps to the first") << true << false << Moves { 2, 1 } << Indexes { 5, 1 };
-    QTest::newRow("previous wraps to the last")
-        << true << false << Moves { 0, -1 } << Indexes { 1, 5 };
+    QTest::addColumn<int>("expected"); // a random draw answers 4
+    using namespace Moves;
+    QTest::newRow("next from none is the first") << int(Next) << 0 << 5 << true << false << 1;
+    QTest::newRow("next") << int(Next) << 2 << 5 << true << false << 3;
+    QTest::newRow("next wraps to the first") << int(Next) << 5 << 5 << true << false << 1;
+    QTest::newRow("previous") << int(Previous) << 3 << 5 << true << false << 2;
+    QTest::newRow("previous wraps to the last") << int(Previous) << 1 << 5 << true << false << 5;
     QTest::newRow("reverse: next from none is the last")
-        << true << true << Moves { 1 } << Indexes { 5 };
-    QTest::newRow("reverse: next from the first wraps to the last")
-        << true << true << Moves { 0, 1, 1 } << Indexes { 1, 5, 4 };
+        << int(Next) << 0 << 5 << true << true << 5;
+    QTest::newRow("reverse: next goes down") << int(Next) << 3 << 5 << true << true << 2;
+    QTest::newRow("reverse: next from the first wraps") << int(Next) << 1 << 5 << true << true << 5;
     QTest::newRow("reverse: previous goes down too")
-        << true << true << Moves { 0, 1, 1, 1, -1 } << Indexes { 1, 5, 4, 3, 2 };
-    QTest::newRow("first and last") << true << false << Moves { 2, 0, 1 } << Indexes { 5, 1, 2 };
-    QTest::newRow("unknown direction stays")
-        << true << false << Moves { 1, 1, 7 } << Indexes { 1, 2, 2 };
+        << int(Previous) << 3 << 5 << true << true << 2;
+    QTest::newRow("first") << int(First) << 3 << 5 << true << false << 1;
+    QTest::newRow("last") << int(Last) << 3 << 5 << true << false << 5;
+    QTest::newRow("random: next draws") << int(Next) << 1 << 5 << false << false << 4;
+    QTest::newRow("random: previous draws") << int(Previous) << 1 << 5 << false << true << 4;
+    QTest::newRow("random: first does not draw") << int(First) << 3 << 5 << false << false << 1;
+    QTest::newRow("unknown direction stays") << 7 << 2 << 5 << true << false << 2;
+    QTest::newRow("empty list: last") << int(Last) << 0 << 0 << true << false << 0;
 }
 
-void NavigationTest::moves()
+void NavigationTest::nextIndex()
 {
+    QFETCH(int, direction);
+    QFETCH(int, index);
+    QFETCH(int, count);
     QFETCH(bool, sorted);
     QFETCH(bool, reverse);
-    QFETCH(Moves, moves);
-    QFETCH(Indexes, indexes);
+    QFETCH(int, expected);
+    QCOMPARE(
+        Moves::nextIndex(direction, index, count, sorted, reverse, [] { return 4; }), expected);
+}
+
+void NavigationTest::firstAndLastStayPut()
+{
+    // First on the first picture and Last on the last show nothing again.
     TestFolder dir;
     fillList(dir, 5);
-    CurrentOptions.Sorted = sorted;
-    CurrentOptions.Reverse = reverse;
     frmLumra viewer({});
-    Indexes seen;
-    for (int direction : moves) {
-        viewer.MovePic(direction);
-        seen << viewer.CurrentIndex();
-        if (direction != 7)
-            QCOMPARE(viewer.windowTitle(), QStringLiteral("%1.png").arg(viewer.CurrentIndex()));
-    }
-    QCOMPARE(seen, indexes);
-
-    // First on the first picture and Last on the last do nothing at all.
-    viewer.MovePic(0);
+    viewer.MovePic(Moves::First);
+    QCOMPARE(viewer.windowTitle(), QStringLiteral("1.png"));
     viewer.setWindowTitle(Untouched);
     const int control = shownControl(viewer);
-    viewer.MovePic(0);
+    viewer.MovePic(Moves::First);
     QCOMPARE(viewer.windowTitle(), Untouched);
     QCOMPARE(shownControl(viewer), control);
-    viewer.MovePic(2);
+    viewer.MovePic(Moves::Last);
+    QCOMPARE(viewer.windowTitle(), QStringLiteral("5.png"));
     viewer.setWindowTitle(Untouched);
-    viewer.MovePic(2);
+    viewer.MovePic(Moves::Last);
     QCOMPARE(viewer.CurrentIndex(), 5);
     QCOMPARE(viewer.windowTitle(), Untouched);
 }

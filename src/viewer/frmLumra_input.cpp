@@ -6,6 +6,7 @@
 #include "platform/zbasErrorTrap.h"
 #include "system/System.h"
 #include "viewer/IntervalTimer.h"
+#include "viewer/Moves.h"
 #include "viewer/basGeneral.h"
 
 #include <QCoreApplication>
@@ -149,7 +150,7 @@ void frmLumra::Form_KeyPress(std::int16_t& keyAscii)
     } else if (keyAscii >= '1' && keyAscii <= '9') {
         onError([&] { tmrTimer->setEnabled(false); });
         onError([&] { tmrTimer->setInterval((keyAscii - '0') * 1000); });
-        onError([&] { MovePic(1); });
+        onError([&] { MovePic(Moves::Next); });
         onError([&] { tmrTimer->setEnabled(true); });
     }
 }
@@ -177,7 +178,7 @@ void frmLumra::deleteCommand()
     if (asked && answer == MsgAnswer::Yes) {
         onError([&] { RemoveFile(path); });
         onError([&] { PicturePaths.at(index).clear(); });
-        onError([&] { MovePic(1); });
+        onError([&] { MovePic(Moves::Next); });
     }
     tmrTimer->setEnabled(wasRunning);
 }

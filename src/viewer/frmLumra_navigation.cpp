@@ -4,6 +4,7 @@
 
 #include "platform/zbasErrorTrap.h"
 #include "viewer/IntervalTimer.h"
+#include "viewer/Moves.h"
 #include "viewer/basGeneral.h"
 
 #include "platform/Dialogs.h"
@@ -51,22 +52,8 @@ void frmLumra::MovePic(std::int32_t direction)
         const std::int32_t count = PictureCount();
         std::int32_t index = m_currentIndex;
         if (!onError([&] {
-                switch (direction) {
-                case 0: index = 1; break;
-                case 2: index = count; break;
-                case 1:
-                    if (!CurrentOptions.Sorted)
-                        index = RandomBetween(1, count);
-                    else
-                        index += CurrentOptions.Reverse ? -1 : 1;
-                    break;
-                case -1: index = CurrentOptions.Sorted ? index - 1 : RandomBetween(1, count); break;
-                default: break;
-                }
-                if (index > count)
-                    index = 1;
-                if (index < 1)
-                    index = count;
+                index = Moves::nextIndex(direction, index, count, CurrentOptions.Sorted,
+                    CurrentOptions.Reverse, [count] { return RandomBetween(1, count); });
             }))
             return;
         m_currentIndex = index;
@@ -99,12 +86,12 @@ void frmLumra::showEntry(std::int32_t index)
     });
 }
 
-void frmLumra::tmrTimer_Timer() { MovePic(1); }
+void frmLumra::tmrTimer_Timer() { MovePic(Moves::Next); }
 
-void frmLumra::mnuFileShowFirst_Click() { MovePic(0); }
-void frmLumra::mnuFileShowPrevious_Click() { MovePic(-1); }
-void frmLumra::mnuFileShowNext_Click() { MovePic(1); }
-void frmLumra::mnuFileShowLast_Click() { MovePic(2); }
+void frmLumra::mnuFileShowFirst_Click() { MovePic(Moves::First); }
+void frmLumra::mnuFileShowPrevious_Click() { MovePic(Moves::Previous); }
+void frmLumra::mnuFileShowNext_Click() { MovePic(Moves::Next); }
+void frmLumra::mnuFileShowLast_Click() { MovePic(Moves::Last); }
 
 void frmLumra::mnuOptionsAutoAdvance_Click()
 {
@@ -132,5 +119,5 @@ void frmLumra::mnuOptionsAutoAdvanceSeconds_Click()
     double seconds = 0;
     onError([&] { seconds = std::clamp(leadingNumber(*answer), 0.0, 60.0); });
     onError([&] { tmrTimer->setInterval(static_cast<int>(std::nearbyint(seconds * 1000))); });
-    onError([&] { MovePic(1); });
+    onError([&] { MovePic(Moves::Next); });
 }

@@ -9,6 +9,7 @@
 #include "system/System.h"
 #include "viewer/CommandLine.h"
 #include "viewer/IntervalTimer.h"
+#include "viewer/Moves.h"
 #include "viewer/basFindFile.h"
 #include "viewer/basGeneral.h"
 
@@ -108,7 +109,7 @@ void frmLumra::Form_Load()
             if (startIndex > 0)
                 onError([&] { showEntry(startIndex); });
             else
-                onError([&] { MovePic(1); });
+                onError([&] { MovePic(Moves::Next); });
         }
         onError([&] { tmrTimer->setEnabled(CurrentOptions.AutoAdvance); });
     } catch (const ProgramEnded&) {
@@ -128,7 +129,7 @@ void frmLumra::AskForFolder()
         m_folderArgs.clear();
         clearPictureList();
         AddFolderPictures(pathBytes(CurrentOptions.Folder));
-        MovePic(1);
+        MovePic(Moves::Next);
     } else if (CurrentOptions.Folder.isEmpty()) {
         endProgram();
         throw ProgramEnded {};
