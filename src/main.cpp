@@ -1,3 +1,4 @@
+#include "platform/Texts.h"
 #include "platform/WindowSystemChoice.h"
 #include "viewer/Usage.h"
 #include "viewer/frmLumra.h"
@@ -32,10 +33,9 @@ int main(int argc, char* argv[])
     QApplication app(qtArgumentCount, qtArguments.data());
     QApplication::setApplicationName(QStringLiteral("Lumra"));
     QApplication::setOrganizationName(QStringLiteral("Morvanell"));
-    QApplication::setApplicationVersion(
-        QStringLiteral("%1.%2").arg(LUMRA_VERSION_MAJOR).arg(LUMRA_VERSION_MINOR));
+    QApplication::setApplicationVersion(Texts::version());
 
-    frmLumra viewer(std::move(arguments));
+    frmLumra viewer(arguments);
     // The viewer is a tool window, which Qt does not count when deciding to quit, so its
     // close ends the program explicitly.
     QObject::connect(&viewer, &frmLumra::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);

@@ -376,8 +376,7 @@ void KeyboardTest::deleteAnswers()
         QCOMPARE(::chmod(path.c_str(), 0444), 0);
     viewer.tmrTimer->setEnabled(running);
     bool runningWhileAsked = true;
-    v.dialogs.whileOpen(
-        [&](const QString&) { runningWhileAsked = viewer.tmrTimer->enabled(); });
+    v.dialogs.whileOpen([&](const QString&) { runningWhileAsked = viewer.tmrTimer->enabled(); });
     v.dialogs.answerMessage(answer);
 
     QTest::keyClick(&viewer, Qt::Key_Delete);

@@ -22,13 +22,41 @@ void WindowSystemChoiceTest::choice_data()
     QTest::addColumn<QString>("x11Display");
     QTest::addColumn<QString>("chosen"); // empty: Qt's own choice
 
-    QTest::newRow("Wayland with XWayland") << "" << "wayland-0" << "wayland" << ":0" << "xcb";
-    QTest::newRow("Wayland display only named") << "" << "wayland-0" << "" << ":1" << "xcb";
-    QTest::newRow("Wayland session type only") << "" << "" << "wayland" << ":0" << "xcb";
-    QTest::newRow("Wayland without an X server") << "" << "wayland-0" << "wayland" << "" << "";
-    QTest::newRow("X11 session") << "" << "" << "x11" << ":0" << "";
-    QTest::newRow("no display at all") << "" << "" << "" << "" << "";
-    QTest::newRow("QT_QPA_PLATFORM chosen") << "wayland" << "wayland-0" << "wayland" << ":0" << "";
+    QTest::newRow("Wayland with XWayland") << ""
+                                           << "wayland-0"
+                                           << "wayland"
+                                           << ":0"
+                                           << "xcb";
+    QTest::newRow("Wayland display only named") << ""
+                                                << "wayland-0"
+                                                << ""
+                                                << ":1"
+                                                << "xcb";
+    QTest::newRow("Wayland session type only") << ""
+                                               << ""
+                                               << "wayland"
+                                               << ":0"
+                                               << "xcb";
+    QTest::newRow("Wayland without an X server") << ""
+                                                 << "wayland-0"
+                                                 << "wayland"
+                                                 << ""
+                                                 << "";
+    QTest::newRow("X11 session") << ""
+                                 << ""
+                                 << "x11"
+                                 << ":0"
+                                 << "";
+    QTest::newRow("no display at all") << ""
+                                       << ""
+                                       << ""
+                                       << ""
+                                       << "";
+    QTest::newRow("QT_QPA_PLATFORM chosen") << "wayland"
+                                            << "wayland-0"
+                                            << "wayland"
+                                            << ":0"
+                                            << "";
 }
 
 void WindowSystemChoiceTest::choice()

@@ -17,13 +17,13 @@ for group in "$@"; do
     # The benchmarks (built by test.sh too): Google Benchmark, and libjpeg and giflib for the
     # baselines and the big test pictures.
     bench) lumra_packages+=(libbenchmark-dev libjpeg-dev libgif-dev) ;;
-    # test.sh: clang and its fuzzer runtime for the fuzz targets; Xvfb, the X tools (xprop,
-    # xwininfo, xdotool, import) and Xlib for the end-to-end test; the validators of the
-    # install test; Qt's extra image plugins, so the loader is shown to refuse a TIFF or WebP
-    # file even where Qt could read it.
+    # test.sh: clang and its fuzzer runtime for the fuzz targets; clang-format and clang-tidy
+    # for the checks under CI; Xvfb, the X tools (xprop, xwininfo, xdotool, import) and Xlib
+    # for the end-to-end test; the validators of the install test; Qt's extra image plugins,
+    # so the loader is shown to refuse a TIFF or WebP file even where Qt could read it.
     test)
-        lumra_packages+=(clang libclang-rt-14-dev xvfb x11-utils xdotool imagemagick libx11-dev
-            desktop-file-utils appstream qt6-image-formats-plugins)
+        lumra_packages+=(clang libclang-rt-14-dev clang-format clang-tidy xvfb x11-utils xdotool
+            imagemagick libx11-dev desktop-file-utils appstream qt6-image-formats-plugins)
         ;;
     # package.sh: dpkg-shlibdeps for the package's dependencies and file, which it calls.
     package) lumra_packages+=(dpkg-dev file desktop-file-utils appstream) ;;

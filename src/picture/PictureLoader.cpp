@@ -1,7 +1,7 @@
 #include "picture/PictureLoader.h"
 
-#include "system/RegularFile.h"
 #include "picture/PngRows.h"
+#include "system/RegularFile.h"
 
 #include <QByteArray>
 #include <QIODevice>

@@ -2,7 +2,7 @@
 
 #include <QGuiApplication>
 
-#if QT_CONFIG(xcb)
+#if LUMRA_X11
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +13,7 @@
 
 namespace sys {
 
-#if QT_CONFIG(xcb)
+#if LUMRA_X11
 
 namespace {
 

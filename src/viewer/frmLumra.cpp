@@ -60,7 +60,7 @@ protected:
 
 } // namespace
 
-frmLumra::frmLumra(std::vector<std::string> arguments, QWidget* parent)
+frmLumra::frmLumra(const std::vector<std::string>& arguments, QWidget* parent)
     : QWidget(parent,
         Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowCloseButtonHint)

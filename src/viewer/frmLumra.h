@@ -18,11 +18,14 @@ class QAction;
 class QLabel;
 class QMenu;
 
+// The designed routines, commands and controls are public: the tests drive and inspect the
+// window through them, as the user's keys, clicks and eyes would. Only the Qt event
+// handlers and the window's own state are kept inside.
 class frmLumra : public QWidget, public basOptions::OptionsWindow {
     Q_OBJECT
 public:
     // arguments: the command-line arguments after the program's name, as the system's bytes.
-    explicit frmLumra(std::vector<std::string> arguments, QWidget* parent = nullptr);
+    explicit frmLumra(const std::vector<std::string>& arguments, QWidget* parent = nullptr);
     ~frmLumra() override;
 
     // Brings the viewer up: place, decorate, load the options, read the command line,
@@ -46,7 +49,7 @@ public:
     void SetPic(const std::string& path);
     // Keeps the caption in step with the window state.
     void Form_Resize();
-    // Moves through the list: 0 first, 1 next, 2 last, -1 previous.
+    // Moves through the list in a direction of Moves::Direction.
     void MovePic(std::int32_t direction);
     // A tick of the slide-show timer.
     void tmrTimer_Timer();
