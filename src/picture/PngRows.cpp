@@ -18,7 +18,7 @@ namespace {
 // apart from its data, and each read of the device is a system call.
 class Source {
 public:
-    static constexpr std::size_t BlockSize = 64 * 1024;
+    static constexpr std::size_t BlockSize = std::size_t { 64 } * 1024;
 
     explicit Source(QIODevice& device)
         : m_device(device)

@@ -80,7 +80,9 @@ bool isKeyLeftOfOne(std::uint32_t nativeScanCode)
 char latinKeyAt(std::uint32_t nativeScanCode)
 {
     // Evdev codes are the set-1 scan codes for these keys; X11 and Wayland add 8.
-    return nativeScanCode < 8 ? 0 : scancodes::latinKeyAt(nativeScanCode - 8);
+    if (nativeScanCode < 8)
+        return 0;
+    return scancodes::latinKeyAt(nativeScanCode - 8);
 }
 
 std::string currentDirectory()
