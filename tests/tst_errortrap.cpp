@@ -22,6 +22,7 @@ private slots:
     void systemErrorCarriesErrnoAndText();
     void otherFailuresHaveNumbers();
     void ignoredNumberPassesSilently();
+    void ownFailuresCarryTheirDescriptions();
     void trapRestoresThePointer();
 };
 
@@ -138,6 +139,20 @@ void ErrorTrapTest::ignoredNumberPassesSilently()
     QVERIFY(dialogs.shown().empty());
     QVERIFY(!onError([] { Raise(6, QStringLiteral("Overflow")); }));
     QCOMPARE(dialogs.messages(), QStringList { QStringLiteral("6 : Overflow") });
+}
+
+// The program's own failures are reported with the numbers and texts users know them by.
+void ErrorTrapTest::ownFailuresCarryTheirDescriptions()
+{
+    ScriptedDialogs dialogs;
+    for (const ErrorKind& kind : { InvalidProcedureCall, Overflow, OutOfMemory, SubscriptOutOfRange,
+             TypeMismatch, FileNotFound, DeviceIOError, PathFileAccessError, ObjectNotSet })
+        Handler::brief()([&] { Raise(kind); });
+    QCOMPARE(dialogs.messages(),
+        (QStringList { "5 : Invalid procedure call or argument", "6 : Overflow",
+            "7 : Out of memory", "9 : Subscript out of range", "13 : Type mismatch",
+            "53 : File not found", "57 : Device I/O error", "75 : Path/File access error",
+            "91 : Object variable or With block variable not set" }));
 }
 
 void ErrorTrapTest::trapRestoresThePointer()

@@ -56,7 +56,7 @@ private slots:
     void groupsOfManyNames();
     void listingKeepsOnlyWhatIsAsked();
     void trailingSeparatorAndMissingFolder();
-    void findFilesOnePattern();
+    void findPictureFiles();
     void nonUtf8NameIsListedAsItsBytes();
     void sortStrings_data();
     void sortStrings();
@@ -120,11 +120,6 @@ void PictureListTest::folderOrder()
     frmLumra viewer({});
     viewer.AddFolderPictures(dir.path());
     QCOMPARE(listNames(dir.path() + "/"), expected);
-
-    // The one-pass search gives the same list.
-    PicturePaths.clear();
-    basFindFile::FindPictureFiles(dir.path());
-    QCOMPARE(listNames(dir.path() + "/"), expected);
 }
 
 namespace {
@@ -154,8 +149,8 @@ void PictureListTest::groupsOfManyNames_data()
     QTest::newRow("with letters beyond ASCII") << QByteArray("aAeE.\xc3\xa9\xc3\x89_");
 }
 
-// Many made-up names, many alike: every group, from MatchingFiles and from the one pass,
-// holds what the definition says in the order it says.
+// Many made-up names, many alike: the picture names are every group in pattern order, each
+// holding what the definition says in the order it says.
 void PictureListTest::groupsOfManyNames()
 {
     QFETCH(QByteArray, alphabet);
@@ -171,15 +166,13 @@ void PictureListTest::groupsOfManyNames()
         name += endings[random() % endings.size()];
         entries.push_back({ name, random() % 20 != 0 });
     }
-    const std::vector<std::vector<std::string>> groups = basFindFile::PictureGroups(entries);
-    const Names& patterns = basFindFile::PicturePatterns();
-    QCOMPARE(groups.size(), patterns.size());
-    for (std::size_t p = 0; p < patterns.size(); ++p) {
-        const Names expected = referenceGroup(entries, patterns[p]);
-        QVERIFY(expected.size() > 100);
-        QCOMPARE(basFindFile::MatchingFiles(entries, patterns[p]), expected);
-        QCOMPARE(groups[p], expected);
+    Names expected;
+    for (const std::string& pattern : basFindFile::PicturePatterns()) {
+        const Names group = referenceGroup(entries, pattern);
+        QVERIFY(group.size() > 100);
+        expected.insert(expected.end(), group.begin(), group.end());
     }
+    QCOMPARE(basFindFile::PictureNames(entries), expected);
 }
 
 void PictureListTest::listingKeepsOnlyWhatIsAsked()
@@ -219,15 +212,15 @@ void PictureListTest::trailingSeparatorAndMissingFolder()
     QCOMPARE(PicturePaths.at(2), dir.path("a.gif"));
 }
 
-void PictureListTest::findFilesOnePattern()
+void PictureListTest::findPictureFiles()
 {
     TestFolder dir;
     dir.file("one.jpeg");
     dir.file("two.JPEG");
     dir.file("three.jpg");
     dir.folder("four.jpeg");
-    basFindFile::FindFiles(dir.path(), "*.jpeg");
-    QCOMPARE(listNames(dir.path() + "/"), (Names { "one.jpeg", "two.JPEG" }));
+    basFindFile::FindPictureFiles(dir.path());
+    QCOMPARE(listNames(dir.path() + "/"), (Names { "three.jpg", "one.jpeg", "two.JPEG" }));
 }
 
 void PictureListTest::nonUtf8NameIsListedAsItsBytes()

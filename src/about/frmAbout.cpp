@@ -2,6 +2,8 @@
 
 #include "platform/ProgramIcon.h"
 #include "platform/Site.h"
+#include "platform/Texts.h"
+#include "platform/Twips.h"
 #include "platform/basTopMost.h"
 #include "platform/zbShellEx.h"
 #include "platform/zbasErrorTrap.h"
@@ -11,7 +13,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QUrl>
 
 using zbasErrorTrap::Handler;
@@ -69,12 +70,7 @@ frmAbout::frmAbout(QWidget* owner)
     Form_Load();
 }
 
-double frmAbout::twipsPerPixel() const
-{
-    const QScreen* where = screen();
-    const double dpi = where ? where->logicalDotsPerInch() : 96.0;
-    return 1440.0 / (dpi > 0 ? dpi : 96.0);
-}
+double frmAbout::twipsPerPixel() const { return Twips::perPixel(screen()); }
 
 QRect frmAbout::twips(int left, int top, int width, int height) const
 {
@@ -128,10 +124,7 @@ void frmAbout::Form_Load()
     auto onError = Handler::trap(QStringLiteral("About"), QStringLiteral("About"));
     if (basOptions::CurrentOptions.StayOnTop)
         onError([&] { basTopMost::SetTopMost(this, true); });
-    onError([&] {
-        lblVersion->setText(
-            QStringLiteral("Version %1.%2").arg(LUMRA_VERSION_MAJOR).arg(LUMRA_VERSION_MINOR));
-    });
+    onError([&] { lblVersion->setText(QStringLiteral("Version ") + Texts::version()); });
 }
 
 void frmAbout::cmdOK_Click()

@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/ProgramLauncher.h"
+#include "platform/Texts.h"
 #include "platform/zbasErrorTrap.h"
 
 #include <QCoreApplication>
@@ -12,9 +13,10 @@
 
 namespace zbShellEx {
 
+using Texts::CRLF;
+
 namespace {
 
-const QString CRLF = QStringLiteral("\r\n");
 const QString Blocklist = QStringLiteral(
     "|COMMAND.COM|MS-DOS|CMD.EXE|COMMAND PROMPT|DELTREE.EXE|FORMAT.COM|FORMAT.EXE|REPLACE.EXE|"
     "RESTORE.EXE|");

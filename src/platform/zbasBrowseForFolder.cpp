@@ -5,19 +5,13 @@
 
 namespace zbasBrowseForFolder {
 
-namespace {
-QString separator() { return QString::fromLatin1(sys::PathSeparator); }
-} // namespace
-
 QString BrowseForFolder(QString initialFolder, const QString& prompt)
 {
     // The root folder keeps its separator: without it there would be no folder at all.
-    if (initialFolder.size() > 1 && initialFolder.endsWith(separator()))
+    if (initialFolder.size() > 1 && initialFolder.endsWith(QLatin1String(sys::PathSeparator)))
         initialFolder.chop(1);
     QString result = ShowFolderBrowser(initialFolder, prompt);
-    if (!result.isEmpty() && !result.endsWith(separator()))
-        result += separator();
-    return result;
+    return result.isEmpty() ? result : sys::withTrailingSeparator(std::move(result));
 }
 
 QString ShowFolderBrowser(const QString& initialFolder, const QString& prompt)

@@ -1,6 +1,7 @@
 #include "platform/zbasErrorTrap.h"
 
 #include "platform/Dialogs.h"
+#include "platform/Texts.h"
 #include "system/System.h"
 
 #include <QApplication>
@@ -8,9 +9,9 @@
 
 namespace zbasErrorTrap {
 
-namespace {
+using Texts::CRLF;
 
-const QString CRLF = QStringLiteral("\r\n");
+namespace {
 
 std::function<void()>& unloadViewer()
 {
@@ -28,6 +29,8 @@ ErrObject& Err()
 
 void Raise(int number, const QString& description) { throw RuntimeError(number, description); }
 
+void Raise(const ErrorKind& kind) { Raise(kind.number, kind.text()); }
+
 void RaiseSystemError(int number)
 {
     throw RuntimeError(number, QString::fromLocal8Bit(sys::errorText(number)));
@@ -43,10 +46,10 @@ void setErrFromCurrentException()
         err.Description = failure.description();
     } catch (const std::bad_alloc&) {
         err.Number = OutOfMemory;
-        err.Description = QStringLiteral("Out of memory");
+        err.Description = OutOfMemory.text();
     } catch (const std::out_of_range&) {
         err.Number = SubscriptOutOfRange;
-        err.Description = QStringLiteral("Subscript out of range");
+        err.Description = SubscriptOutOfRange.text();
     } catch (const std::exception& failure) {
         err.Number = InvalidProcedureCall;
         err.Description = QString::fromLocal8Bit(failure.what());

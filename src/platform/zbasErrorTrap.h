@@ -25,13 +25,23 @@ struct ErrObject {
 };
 ErrObject& Err();
 
-// Well-known error numbers of the program's own failures.
-enum ErrorNumber : int {
-    InvalidProcedureCall = 5,
-    OutOfMemory = 7,
-    SubscriptOutOfRange = 9,
-    TypeMismatch = 13,
+// The program's own failures, one row each: the number and the description it is reported
+// with. A row stands for its number wherever a number is asked for.
+struct ErrorKind {
+    int number;
+    const char* description;
+    constexpr operator int() const { return number; }
+    QString text() const { return QString::fromLatin1(description); }
 };
+inline constexpr ErrorKind InvalidProcedureCall { 5, "Invalid procedure call or argument" };
+inline constexpr ErrorKind Overflow { 6, "Overflow" };
+inline constexpr ErrorKind OutOfMemory { 7, "Out of memory" };
+inline constexpr ErrorKind SubscriptOutOfRange { 9, "Subscript out of range" };
+inline constexpr ErrorKind TypeMismatch { 13, "Type mismatch" };
+inline constexpr ErrorKind FileNotFound { 53, "File not found" };
+inline constexpr ErrorKind DeviceIOError { 57, "Device I/O error" };
+inline constexpr ErrorKind PathFileAccessError { 75, "Path/File access error" };
+inline constexpr ErrorKind ObjectNotSet { 91, "Object variable or With block variable not set" };
 
 // A trapped failure with its number and description. System calls raise the system's
 // error number and text.
@@ -54,6 +64,8 @@ private:
 };
 
 [[noreturn]] void Raise(int number, const QString& description);
+// Raises one of the program's own failures with its description.
+[[noreturn]] void Raise(const ErrorKind& kind);
 // Raises the failure of a system call from its error number (errno on POSIX).
 [[noreturn]] void RaiseSystemError(int number);
 

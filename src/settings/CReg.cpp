@@ -1,5 +1,6 @@
 #include "settings/CReg.h"
 
+#include "platform/Texts.h"
 #include "platform/zbasErrorTrap.h"
 #include "system/Profile.h"
 
@@ -11,13 +12,13 @@
 #include <memory>
 #include <vector>
 
+using Texts::CRLF;
 using zbasErrorTrap::Handler;
 using zbasErrorTrap::Raise;
 
 namespace {
 
 const QString ModuleLabel = QStringLiteral("CReg");
-const QString CRLF = QStringLiteral("\r\n");
 
 struct RootName {
     QLatin1StringView name;
@@ -38,11 +39,6 @@ const std::array<RootName, 8> RootNames { {
 
 // What the profile calls are given to fill: 4095 characters and the final zero.
 constexpr std::size_t ProfileBufferSize = 4096;
-
-// The numbers and texts of the run-time failures of opening and reading a text file.
-constexpr int FileNotFound = 53;
-constexpr int DeviceIOError = 57;
-constexpr int PathFileAccessError = 75;
 
 // Any failed registry call, until a call says otherwise.
 constexpr sys::RegStatus NotDone = sys::RegInvalidParameter;
@@ -72,16 +68,16 @@ QStringList readTextLines(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        Raise(FileNotFound, QStringLiteral("File not found"));
+        Raise(zbasErrorTrap::FileNotFound);
     // Only a regular file is opened: a FIFO or a device must never block the viewer.
     if (!info.isFile())
-        Raise(PathFileAccessError, QStringLiteral("Path/File access error"));
+        Raise(zbasErrorTrap::PathFileAccessError);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        Raise(PathFileAccessError, QStringLiteral("Path/File access error"));
+        Raise(zbasErrorTrap::PathFileAccessError);
     const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        Raise(DeviceIOError, QStringLiteral("Device I/O error"));
+        Raise(zbasErrorTrap::DeviceIOError);
 
     QStringList lines;
     qsizetype start = 0;

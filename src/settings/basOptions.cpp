@@ -27,9 +27,6 @@ const QString MyPicturesValue = QStringLiteral("My Pictures");
 constexpr std::int32_t DefaultSeconds = 2;
 constexpr std::int32_t MaxSeconds = 60;
 
-constexpr int Overflow = 6;
-constexpr int ObjectNotSet = 91;
-
 const OptionsWindow* optionsWindow = nullptr;
 
 // The options in the order they are loaded and saved, with the field each one fills.
@@ -56,7 +53,7 @@ const std::array<Option, 11> Options { {
 CReg& store()
 {
     if (!OptionStore)
-        Raise(ObjectNotSet, QStringLiteral("Object variable or With block variable not set"));
+        Raise(zbasErrorTrap::ObjectNotSet);
     return *OptionStore;
 }
 
@@ -66,7 +63,7 @@ std::int32_t wholeNumber(double value)
     const double rounded = std::nearbyint(value);
     if (!std::isfinite(rounded) || rounded < std::numeric_limits<std::int32_t>::min()
         || rounded > std::numeric_limits<std::int32_t>::max())
-        Raise(Overflow, QStringLiteral("Overflow"));
+        Raise(zbasErrorTrap::Overflow);
     return static_cast<std::int32_t>(rounded);
 }
 
@@ -75,7 +72,7 @@ double number(const QString& text)
     bool converted = false;
     const double value = text.toDouble(&converted);
     if (!converted || !std::isfinite(value))
-        Raise(zbasErrorTrap::TypeMismatch, QStringLiteral("Type mismatch"));
+        Raise(zbasErrorTrap::TypeMismatch);
     return value;
 }
 

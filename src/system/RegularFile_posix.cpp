@@ -29,26 +29,6 @@ std::optional<RegularFile> RegularFile::open(const std::string& path)
     return file;
 }
 
-RegularFile::RegularFile(RegularFile&& other) noexcept
-    : m_handle(other.m_handle)
-    , m_size(other.m_size)
-{
-    other.m_handle = -1;
-}
-
-RegularFile& RegularFile::operator=(RegularFile&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        m_handle = other.m_handle;
-        m_size = other.m_size;
-        other.m_handle = -1;
-    }
-    return *this;
-}
-
-RegularFile::~RegularFile() { close(); }
-
 void RegularFile::close()
 {
     if (m_handle >= 0)

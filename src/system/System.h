@@ -16,6 +16,15 @@ namespace sys {
 // The native path separator, as text: "/" on POSIX, "\" on Windows.
 extern const char* const PathSeparator;
 
+// folder with the path separator after it, unless it ends in one already. Folder paths are
+// kept as std::string below the windows and as QString in them; this serves both.
+template <class Text> Text withTrailingSeparator(Text folder)
+{
+    if (folder.size() == 0 || folder.back() != PathSeparator[0])
+        folder += PathSeparator;
+    return folder;
+}
+
 // A failed system call: its error number and the system's text for it.
 struct SystemError {
     int number = 0;

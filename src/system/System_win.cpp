@@ -28,10 +28,7 @@ std::vector<FolderEntry> listFolder(
     const std::string& folder, const std::function<bool(std::string_view name)>& keep)
 {
     std::vector<FolderEntry> entries;
-    std::string pattern = folder;
-    if (pattern.empty() || pattern.back() != '\\')
-        pattern += '\\';
-    pattern += '*';
+    const std::string pattern = withTrailingSeparator(folder) + '*';
     WIN32_FIND_DATAA found {};
     HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)

@@ -1,5 +1,6 @@
 #include "viewer/Usage.h"
 
+#include "platform/Texts.h"
 #include "viewer/basGeneral.h"
 
 std::optional<std::string> usageReply(const std::vector<std::string>& arguments)
@@ -7,10 +8,8 @@ std::optional<std::string> usageReply(const std::vector<std::string>& arguments)
     if (arguments.size() != 1 || basGeneral::PathExists(arguments.front()))
         return std::nullopt;
     const std::string& option = arguments.front();
-    const std::string version
-        = std::to_string(LUMRA_VERSION_MAJOR) + "." + std::to_string(LUMRA_VERSION_MINOR);
     if (option == "--version" || option == "-V")
-        return "Lumra " + version + "\n";
+        return "Lumra " + Texts::version().toStdString() + "\n";
     if (option == "--help" || option == "-h") {
         return "Usage: lumra [FOLDER|PICTURE]...\n"
                "Shows the pictures (*.bmp, *.gif, *.jpg, *.jpeg, *.png) of the folders given,\n"

@@ -4,14 +4,13 @@
 
 #include <QString>
 #include <algorithm>
-#include <cstdint>
 #include <string_view>
 
 namespace basFindFile {
 
-namespace {
+using basGeneral::asciiUpper;
 
-char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+namespace {
 
 bool matchFrom(const std::string& name, std::size_t n, const std::string& pattern, std::size_t p)
 {
@@ -89,64 +88,34 @@ private:
     std::string m_upperSuffix;
 };
 
+const std::vector<Matcher>& pictureMatchers()
+{
+    static const std::vector<Matcher> matchers(PicturePatterns().begin(), PicturePatterns().end());
+    return matchers;
+}
+
 bool isAscii(const std::string& name)
 {
     return std::all_of(name.begin(), name.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
-// Puts names in NTFS order. Names with other characters than ASCII take the upper-case
-// forms Qt gives them, compared as UTF-16.
-void sortNtfs(std::vector<const std::string*>& names)
+// Puts names in NTFS order. For ASCII, UTF-16 code units and bytes order alike, so the
+// upper-case forms are compared as bytes; names with other characters than ASCII take the
+// upper-case forms Qt gives them, compared as UTF-16.
+void sortNtfs(std::vector<std::string*>& names)
 {
     if (std::all_of(
             names.begin(), names.end(), [](const std::string* name) { return isAscii(*name); })) {
-        // For ASCII, UTF-16 code units and bytes order alike, so the upper-case forms are
-        // made once, side by side in one buffer, and compared as bytes; their first eight
-        // bytes, read as one number, settle most comparisons alone.
-        std::size_t total = 0;
-        for (const std::string* name : names)
-            total += name->size();
-        std::string upper(total, '\0');
-        struct Span {
-            std::uint64_t head;
-            std::size_t at;
-            std::size_t size;
-            const std::string* name;
-        };
-        std::vector<Span> spans;
-        spans.reserve(names.size());
-        std::size_t at = 0;
-        for (const std::string* name : names) {
-            Span span { 0, at, name->size(), name };
-            char* out = upper.data() + at;
-            for (std::size_t k = 0; k < name->size(); ++k)
-                out[k] = asciiUpper((*name)[k]);
-            for (std::size_t k = 0; k < 8; ++k) {
-                const unsigned char c = k < name->size() ? static_cast<unsigned char>(out[k]) : 0;
-                span.head = span.head << 8 | c;
-            }
-            at += name->size();
-            spans.push_back(span);
-        }
-        const char* all = upper.data();
-        std::sort(spans.begin(), spans.end(), [all](const Span& a, const Span& b) {
-            if (a.head != b.head)
-                return a.head < b.head;
-            const int order = std::string_view(all + a.at, a.size)
-                                  .compare(std::string_view(all + b.at, b.size));
-            return order != 0 ? order < 0 : *a.name < *b.name;
-        });
-        for (std::size_t k = 0; k < spans.size(); ++k)
-            names[k] = spans[k].name;
+        basGeneral::sortByBytes(names, true);
         return;
     }
     struct Keyed {
         QString key;
-        const std::string* name;
+        std::string* name;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(names.size());
-    for (const std::string* name : names)
+    for (std::string* name : names)
         keyed.push_back({ QString::fromUtf8(*name).toUpper(), name });
     std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
         const int order = QString::compare(a.key, b.key, Qt::CaseSensitive);
@@ -156,94 +125,44 @@ void sortNtfs(std::vector<const std::string*>& names)
         names[k] = keyed[k].name;
 }
 
-std::vector<std::string> namesOf(const std::vector<const std::string*>& found)
-{
-    std::vector<std::string> names;
-    names.reserve(found.size());
-    for (const std::string* name : found)
-        names.push_back(*name);
-    return names;
-}
-
 } // namespace
 
-std::vector<std::string> MatchingFiles(
-    const std::vector<sys::FolderEntry>& entries, const std::string& pattern)
+std::vector<std::string> PictureNames(std::vector<sys::FolderEntry> entries)
 {
-    const Matcher matches(pattern);
-    std::vector<const std::string*> found;
-    for (const sys::FolderEntry& entry : entries)
-        if (entry.regularFile && matches(entry.name))
-            found.push_back(&entry.name);
-    sortNtfs(found);
-    return namesOf(found);
-}
-
-namespace {
-
-std::vector<Matcher> pictureMatchers()
-{
-    std::vector<Matcher> matchers;
-    for (const std::string& pattern : PicturePatterns())
-        matchers.emplace_back(pattern);
-    return matchers;
-}
-
-// The picture groups of entries, sorted, as pointers to the entries' names.
-std::vector<std::vector<const std::string*>> pictureGroupNames(
-    const std::vector<sys::FolderEntry>& entries)
-{
-    const std::vector<Matcher> matchers = pictureMatchers();
-    std::vector<std::vector<const std::string*>> groups(matchers.size());
-    for (const sys::FolderEntry& entry : entries) {
+    const std::vector<Matcher>& matchers = pictureMatchers();
+    std::vector<std::vector<std::string*>> groups(matchers.size());
+    for (sys::FolderEntry& entry : entries) {
         if (!entry.regularFile)
             continue;
-        for (std::size_t p = 0; p < matchers.size(); ++p)
-            if (matchers[p](entry.name))
-                groups[p].push_back(&entry.name);
+        // No name ends in two of the patterns, so each is taken once and may be moved out.
+        const auto found = std::find_if(matchers.begin(), matchers.end(),
+            [&](const Matcher& matches) { return matches(entry.name); });
+        if (found != matchers.end())
+            groups[static_cast<std::size_t>(found - matchers.begin())].push_back(&entry.name);
     }
-    for (std::vector<const std::string*>& group : groups)
+    std::vector<std::string> names;
+    for (std::vector<std::string*>& group : groups) {
         sortNtfs(group);
-    return groups;
-}
-
-} // namespace
-
-std::vector<std::vector<std::string>> PictureGroups(const std::vector<sys::FolderEntry>& entries)
-{
-    std::vector<std::vector<std::string>> groups;
-    for (const std::vector<const std::string*>& group : pictureGroupNames(entries))
-        groups.push_back(namesOf(group));
-    return groups;
+        for (std::string* name : group)
+            names.push_back(std::move(*name));
+    }
+    return names;
 }
 
 void FindPictureFiles(std::string folder)
 {
-    if (folder.empty() || folder.back() != basGeneral::Separator().back())
-        folder += basGeneral::Separator();
+    folder = sys::withTrailingSeparator(std::move(folder));
     // Only names of pictures are kept from the listing: in a big folder of mixed files the
     // others are many, and nothing is asked about them.
-    const std::vector<Matcher> matchers = pictureMatchers();
-    const std::vector<sys::FolderEntry> entries
-        = sys::listFolder(folder, [&](std::string_view name) {
+    const std::vector<Matcher>& matchers = pictureMatchers();
+    const std::vector<std::string> names
+        = PictureNames(sys::listFolder(folder, [&](std::string_view name) {
               return std::any_of(matchers.begin(), matchers.end(),
                   [&](const Matcher& matches) { return matches(name); });
-          });
-    const std::vector<std::vector<const std::string*>> groups = pictureGroupNames(entries);
-    std::size_t count = 0;
-    for (const std::vector<const std::string*>& group : groups)
-        count += group.size();
-    basGeneral::PicturePaths.reserve(static_cast<std::size_t>(basGeneral::PictureCount()) + count);
-    for (const std::vector<const std::string*>& group : groups)
-        for (const std::string* name : group)
-            basGeneral::AddFile(folder + *name);
-}
-
-void FindFiles(std::string folder, const std::string& pattern)
-{
-    if (folder.empty() || folder.back() != basGeneral::Separator().back())
-        folder += basGeneral::Separator();
-    for (const std::string& name : MatchingFiles(sys::listFolder(folder), pattern))
+          }));
+    basGeneral::PicturePaths.reserve(
+        static_cast<std::size_t>(basGeneral::PictureCount()) + names.size());
+    for (const std::string& name : names)
         basGeneral::AddFile(folder + name);
 }
 

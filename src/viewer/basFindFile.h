@@ -1,7 +1,8 @@
 #pragma once
 
-// File searches in one folder: the files (never folders) whose names match a pattern such
-// as "*.jpg", compared without regard to case, in the order an NTFS volume lists them.
+// File searches in one folder: the picture files (never folders), whose names match one of
+// the picture patterns such as "*.jpg", compared without regard to case, in the order an
+// NTFS volume lists them.
 
 #include "system/System.h"
 
@@ -17,20 +18,12 @@ const std::vector<std::string>& PicturePatterns();
 // the case of ASCII letters.
 bool MatchesPattern(const std::string& name, const std::string& pattern);
 
-// The names of the files among entries that match pattern, in NTFS order: by upper-case
-// form, then by the bytes of the name.
-std::vector<std::string> MatchingFiles(
-    const std::vector<sys::FolderEntry>& entries, const std::string& pattern);
+// The names of the picture files among entries as the picture list takes them: group by
+// group in pattern order, each group in NTFS order (by upper-case form, then by the bytes
+// of the name).
+std::vector<std::string> PictureNames(std::vector<sys::FolderEntry> entries);
 
-// The files among entries in the five picture groups, one group per picture pattern in
-// pattern order, each as MatchingFiles gives it, from one pass over the entries.
-std::vector<std::vector<std::string>> PictureGroups(const std::vector<sys::FolderEntry>& entries);
-
-// Appends to the picture list every file of folder whose name matches pattern.
-void FindFiles(std::string folder, const std::string& pattern);
-
-// Appends to the picture list the picture files of folder, group by group in pattern
-// order, from one listing of the folder: what FindFiles does for each pattern in turn.
+// Appends to the picture list the picture files of folder, from one listing of the folder.
 void FindPictureFiles(std::string folder);
 
 } // namespace basFindFile

@@ -24,7 +24,7 @@ std::string AppFolder;
 const std::string& TextArray::at(std::int32_t index) const
 {
     if (index < 1 || index > count())
-        Raise(SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+        Raise(SubscriptOutOfRange);
     return m_items[static_cast<std::size_t>(index - 1)];
 }
 
@@ -41,10 +41,8 @@ const std::string& Separator()
 
 std::string ProgramFolder()
 {
-    std::string folder = QCoreApplication::applicationDirPath().toLocal8Bit().toStdString();
-    if (folder.empty() || folder.back() != Separator().back())
-        folder += Separator();
-    return folder;
+    return sys::withTrailingSeparator(
+        QCoreApplication::applicationDirPath().toLocal8Bit().toStdString());
 }
 
 bool PathExists(const std::string& path) { return sys::attributesOf(path).has_value(); }
@@ -155,56 +153,67 @@ void quickSort(TextArray& items, bool caseSensitive, std::int32_t low, std::int3
     }
 }
 
-// Sorts texts by their bytes. The list's paths share long beginnings (the folder), so the
-// common beginning is left out and the rest of every text is copied side by side into one
-// buffer: the comparisons then read little memory, and that memory is close together.
-void sortByBytes(std::string* first, std::string* last)
+template <bool foldCase> void sortPacked(std::vector<std::string*>& texts)
 {
-    const std::size_t count = static_cast<std::size_t>(last - first);
-    std::size_t common = first->size();
+    const auto fold = [](char c) { return foldCase ? asciiUpper(c) : c; };
+    // Texts to sort share long beginnings (a folder, a stem), so the common beginning is
+    // left out and the rest of every text is copied side by side, folded, into one buffer:
+    // the comparisons then read little memory, and that memory is close together.
+    std::size_t common = texts.empty() ? 0 : texts.front()->size();
     std::size_t total = 0;
-    for (const std::string* text = first; text != last; ++text) {
-        const auto differ = std::mismatch(first->begin(),
-            first->begin() + static_cast<std::ptrdiff_t>(std::min(common, text->size())),
-            text->begin());
-        common = static_cast<std::size_t>(differ.first - first->begin());
+    for (const std::string* text : texts) {
+        const std::string_view begin = std::string_view(*text).substr(0, common);
+        common = static_cast<std::size_t>(
+            std::mismatch(begin.begin(), begin.end(), texts.front()->begin(),
+                [&fold](char a, char b) { return fold(a) == fold(b); })
+                .first
+            - begin.begin());
         total += text->size();
     }
     struct Span {
         std::uint64_t head; // the first eight bytes of the rest, as one number that orders alike
         std::size_t at;
         std::size_t size;
-        std::size_t index;
+        std::string* text;
     };
-    std::string rests(total - common * count, '\0');
+    std::string rests(total - common * texts.size(), '\0');
     std::vector<Span> spans;
-    spans.reserve(count);
+    spans.reserve(texts.size());
     std::size_t at = 0;
-    for (std::size_t index = 0; index < count; ++index) {
-        const std::string& text = first[index];
-        const std::size_t size = text.size() - common;
-        text.copy(rests.data() + at, size, common);
-        Span span { 0, at, size, index };
+    for (std::string* text : texts) {
+        const std::string_view rest = std::string_view(*text).substr(common);
+        if constexpr (foldCase)
+            std::transform(rest.begin(), rest.end(), rests.data() + at, fold);
+        else
+            rest.copy(rests.data() + at, rest.size());
+        Span span { 0, at, rest.size(), text };
         for (std::size_t k = 0; k < 8; ++k)
-            span.head
-                = span.head << 8 | (k < size ? static_cast<unsigned char>(rests[at + k]) : 0u);
+            span.head = span.head << 8
+                | (k < rest.size() ? static_cast<unsigned char>(rests[at + k]) : 0u);
         spans.push_back(span);
-        at += size;
+        at += rest.size();
     }
     const char* all = rests.data();
     std::sort(spans.begin(), spans.end(), [all](const Span& a, const Span& b) {
         if (a.head != b.head)
             return a.head < b.head;
-        return std::string_view(all + a.at, a.size) < std::string_view(all + b.at, b.size);
+        const int order
+            = std::string_view(all + a.at, a.size).compare(std::string_view(all + b.at, b.size));
+        return order != 0 ? order < 0 : *a.text < *b.text;
     });
-    std::vector<std::string> sorted;
-    sorted.reserve(count);
-    for (const Span& span : spans)
-        sorted.push_back(std::move(first[span.index]));
-    std::move(sorted.begin(), sorted.end(), first);
+    for (std::size_t k = 0; k < spans.size(); ++k)
+        texts[k] = spans[k].text;
 }
 
 } // namespace
+
+void sortByBytes(std::vector<std::string*>& texts, bool foldCase)
+{
+    if (foldCase)
+        sortPacked<true>(texts);
+    else
+        sortPacked<false>(texts);
+}
 
 void SortStrings(TextArray& items, bool caseSensitive, std::optional<std::int32_t> low,
     std::optional<std::int32_t> high)
@@ -220,8 +229,18 @@ void SortStrings(TextArray& items, bool caseSensitive, std::optional<std::int32_
         // sort gives the very order the quicksort gives, and a faster one may be used. A
         // range reaching outside the array keeps the quicksort, which reports it.
         if (caseSensitive && *low >= items.lowerBound() && *high <= items.upperBound()) {
-            if (*high > *low)
-                sortByBytes(&items.at(*low), &items.at(*high) + 1);
+            if (*high <= *low)
+                return;
+            std::vector<std::string*> texts;
+            texts.reserve(static_cast<std::size_t>(*high - *low) + 1);
+            for (std::int32_t index = *low; index <= *high; ++index)
+                texts.push_back(&items.at(index));
+            sortByBytes(texts, false);
+            std::vector<std::string> sorted;
+            sorted.reserve(texts.size());
+            for (std::string* text : texts)
+                sorted.push_back(std::move(*text));
+            std::move(sorted.begin(), sorted.end(), &items.at(*low));
             return;
         }
         quickSort(items, caseSensitive, *low, *high);

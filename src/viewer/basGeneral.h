@@ -61,6 +61,16 @@ void RemoveFile(const std::string& path);
 // Appends one path as the new last entry of the picture list.
 void AddFile(const std::string& path);
 
+// Puts texts in order of their bytes. With foldCase the bytes of ASCII letters count in
+// upper case, and texts alike that way go by their own bytes.
+void sortByBytes(std::vector<std::string*>& texts, bool foldCase);
+
+// c in upper case when it is an ASCII letter, else c itself.
+inline char asciiUpper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 // Sorts the entries low to high (the whole array when either bound is missing) in
 // ascending order: by character code, or by upper-case forms when caseSensitive is false.
 void SortStrings(TextArray& items, bool caseSensitive,

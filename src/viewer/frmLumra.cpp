@@ -3,6 +3,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ProgramIcon.h"
 #include "platform/Site.h"
+#include "platform/Twips.h"
 #include "platform/zbasErrorTrap.h"
 #include "system/EndRequests.h"
 #include "system/WindowManager.h"
@@ -227,12 +228,7 @@ bool frmLumra::flipOption(QAction* item)
     return false;
 }
 
-double frmLumra::twipsPerPixel() const
-{
-    const QScreen* where = screen();
-    const double dpi = where ? where->logicalDotsPerInch() : 96.0;
-    return 1440.0 / (dpi > 0 ? dpi : 96.0);
-}
+double frmLumra::twipsPerPixel() const { return Twips::perPixel(screen()); }
 
 double frmLumra::leftTwips() const { return frameGeometry().x() * twipsPerPixel(); }
 double frmLumra::topTwips() const { return frameGeometry().y() * twipsPerPixel(); }

@@ -4,6 +4,7 @@
 #include "viewer/frmLumra.h"
 
 #include "platform/Dialogs.h"
+#include "platform/Texts.h"
 #include "platform/zbasBrowseForFolder.h"
 #include "platform/zbasErrorTrap.h"
 #include "system/System.h"
@@ -19,6 +20,7 @@
 
 using namespace basGeneral;
 using basOptions::CurrentOptions;
+using Texts::CRLF;
 using zbasErrorTrap::Handler;
 
 namespace {
@@ -27,7 +29,6 @@ namespace {
 // running without running any close path.
 struct ProgramEnded { };
 
-const QString CRLF = QStringLiteral("\r\n");
 const QString InvalidArgumentMessage = QStringLiteral("Invalid Folder or File Name:");
 const QString NoPicturesMessage
     = QStringLiteral("No supported Image Files were found in the selected folder.");

@@ -1,0 +1,18 @@
+#pragma once
+
+// Texts the program writes in more than one place.
+
+#include <QString>
+
+namespace Texts {
+
+// The line break inside the texts the program shows and keeps.
+inline const QString CRLF = QStringLiteral("\r\n");
+
+// The version as the About box, --version and the application object give it: "1.0".
+inline QString version()
+{
+    return QStringLiteral("%1.%2").arg(LUMRA_VERSION_MAJOR).arg(LUMRA_VERSION_MINOR);
+}
+
+} // namespace Texts
