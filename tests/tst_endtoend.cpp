@@ -112,7 +112,10 @@ public:
     {
         m_screen.click(m_window, at, button, count);
     }
-    int windowCount() const { return m_screen.windowsOf(m_lumra.processId()).size(); }
+    int windowCount() const
+    {
+        return static_cast<int>(m_screen.windowsOf(m_lumra.processId()).size());
+    }
     // The window other than the viewer: a message box or the popup menu.
     QString otherWindow() const
     {

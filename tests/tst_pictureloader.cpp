@@ -189,6 +189,7 @@ QByteArray libpngWritten(const QImage& image, int colourType, int bitDepth, bool
         }
         rows.push_back(row);
     }
+    rowPointers.reserve(rows.size());
     for (QByteArray& row : rows)
         rowPointers.push_back(reinterpret_cast<png_bytep>(row.data()));
     png_write_image(png, rowPointers.data());
@@ -247,7 +248,7 @@ double meanDifference(const QImage& a, const QImage& b)
         }
     }
     return double(*std::max_element(sums.begin(), sums.end()))
-        / (qint64(first.width()) * first.height());
+        / (double(first.width()) * first.height());
 }
 
 bool isNear(QRgb actual, const QColor& expected)

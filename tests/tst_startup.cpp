@@ -32,7 +32,7 @@ std::string picture(const TestFolder& dir, const std::string& name, QSize size =
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
-    const std::string path = dir.path(name);
+    std::string path = dir.path(name);
     const bool saved = image.save(QString::fromLocal8Bit(path), "PNG");
     Q_ASSERT(saved);
     return path;
