@@ -75,6 +75,10 @@ public:
         environment.insert(
             QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(m_home.path("run")));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        // The leak check's tracer can itself crash at the exit of a busy program with several
+        // threads; leaks are the unit tests' to find, in process.
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+            environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
         m_home.folder("run");
         ::chmod(m_home.path("run").c_str(), 0700);
