@@ -1,0 +1,325 @@
+#pragma once
+
+// What the tests share: folders of files named by any bytes, pictures drawn into them, a
+// fresh user profile, the modal questions answered from a script, the programs that would
+// be started, and a viewer on a list of pictures.
+
+#include "platform/Dialogs.h"
+#include "platform/ProgramLauncher.h"
+#include "platform/zbasErrorTrap.h"
+#include "settings/basOptions.h"
+#include "viewer/basGeneral.h"
+#include "viewer/frmLumra.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <deque>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+
+inline QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+inline bool isThere(const std::string& path)
+{
+    struct stat info { };
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+// Colours alike within what JPEG and scaling change.
+inline bool near(QColor a, QColor b, int tolerance = 40)
+{
+    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
+        && qAbs(a.blue() - b.blue()) <= tolerance;
+}
+
+class TestFolder {
+public:
+    TestFolder() { QVERIFY(m_dir.isValid()); }
+    std::string path() const { return m_dir.path().toLocal8Bit().toStdString(); }
+    std::string path(const std::string& name) const { return path() + "/" + name; }
+    std::string file(const std::string& name, const std::string& content = "x") const
+    {
+        std::ofstream(path(name), std::ios::binary) << content;
+        return path(name);
+    }
+    std::string folder(const std::string& name) const
+    {
+        ::mkdir(path(name).c_str(), 0755);
+        return path(name);
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Qt writes no GIF: a 128-colour table and LZW codes that stay 8 bits wide because the table
+// is cleared long before it grows. Every pixel must be one of the palette's colours.
+inline QByteArray gifBytes(const QImage& image, const QList<QColor>& palette)
+{
+    QByteArray bytes("GIF89a");
+    const auto little16 = [&bytes](int value) {
+        bytes.append(char(value & 0xFF)).append(char((value >> 8) & 0xFF));
+    };
+    little16(image.width());
+    little16(image.height());
+    bytes.append("\xF6\0\0", 3); // a global table of 128 colours
+    for (int index = 0; index < 128; ++index) {
+        const QColor colour = index < palette.size() ? palette[index] : QColor(Qt::black);
+        bytes.append(char(colour.red())).append(char(colour.green())).append(char(colour.blue()));
+    }
+    bytes.append(char(0x2C));
+    little16(0);
+    little16(0);
+    little16(image.width());
+    little16(image.height());
+    bytes.append("\0\7", 2); // minimum code size: clear is 128, end is 129
+    QByteArray codes;
+    for (int at = 0; at < image.width() * image.height(); ++at) {
+        if (at % 64 == 0)
+            codes.append(char(128));
+        codes.append(
+            char(palette.indexOf(QColor(image.pixel(at % image.width(), at / image.width())))));
+    }
+    codes.append(char(129));
+    for (qsizetype at = 0; at < codes.size(); at += 255)
+        bytes.append(char(codes.mid(at, 255).size())).append(codes.mid(at, 255));
+    return bytes.append("\0\x3B", 2);
+}
+
+// A picture of one colour in the given format ("PNG", "JPG", "BMP", "GIF"), as bytes or as a
+// file of the folder.
+inline QByteArray pictureBytes(QSize size, QColor colour = Qt::darkCyan, const char* format = "PNG")
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    if (QByteArray(format) == "GIF")
+        return gifBytes(image, { colour });
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, format))
+        qFatal("cannot write a %s picture", format);
+    return encoded;
+}
+inline std::string drawPicture(const TestFolder& dir, const std::string& name, QSize size,
+    QColor colour = Qt::darkCyan, const char* format = "PNG")
+{
+    return dir.file(name, pictureBytes(size, colour, format).toStdString());
+}
+
+// A fresh user profile: its own home and configuration folder, and a new run of the options
+// (nothing loaded, no store object yet).
+class UserProfile {
+public:
+    UserProfile()
+    {
+        QVERIFY(m_home.isValid());
+        qputenv("HOME", m_home.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", path(QStringLiteral("config")).toLocal8Bit());
+        qputenv("XDG_CONFIG_DIRS", path(QStringLiteral("machine")).toLocal8Bit());
+        QDir().mkpath(path(QStringLiteral("config")));
+        QVERIFY(writeFile(path(QStringLiteral("config/user-dirs.dirs")),
+            "XDG_PICTURES_DIR=\"$HOME/Pictures\"\n"));
+        newRun();
+    }
+    QString path(const QString& relative) const { return m_home.filePath(relative); }
+    QString lumraConf() const { return path(QStringLiteral("config/Morvanell/Lumra.conf")); }
+
+    static void newRun()
+    {
+        basOptions::CurrentOptions = basOptions::OptionSet();
+        basOptions::DefaultOptions = basOptions::OptionSet();
+        basOptions::OptionStore.reset();
+    }
+    // What the store holds, as Qt reads it.
+    QMap<QString, QString> stored() const
+    {
+        QMap<QString, QString> values;
+        QSettings settings(lumraConf(), QSettings::NativeFormat);
+        for (const QString& key : settings.allKeys())
+            values.insert(key, settings.value(key).toString());
+        return values;
+    }
+    void store(const QMap<QString, QString>& values) const
+    {
+        QSettings settings(lumraConf(), QSettings::NativeFormat);
+        for (auto it = values.begin(); it != values.end(); ++it)
+            settings.setValue(it.key(), it.value());
+        settings.sync();
+    }
+
+private:
+    QTemporaryDir m_home;
+};
+
+// Answers the program's modal questions from a script and records each, so no test waits on
+// a dialog. A question without a scripted answer gets the cancelling answer.
+class ScriptedDialogs final : public Dialogs {
+public:
+    enum class Kind { Message, Input, Folder, Open };
+    struct Shown {
+        Kind kind;
+        QString text; // message, input prompt, folder prompt or document
+        QString title; // input title or initial folder
+        QString defaultText;
+        MsgButtons buttons = MsgButtons::OK;
+        MsgIcon icon = MsgIcon::None;
+    };
+
+    ScriptedDialogs() { setDialogs(this); }
+    ~ScriptedDialogs() override { setDialogs(nullptr); }
+    ScriptedDialogs(const ScriptedDialogs&) = delete;
+    ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
+
+    void answerMessage(MsgAnswer answer) { m_messages.push_back(answer); }
+    void answerInput(std::optional<QString> answer) { m_inputs.push_back(std::move(answer)); }
+    void answerFolder(const QString& folder) { m_folders.push_back(folder); }
+    void answerOpen(bool opened) { m_opens.push_back(opened); }
+    // The next document handed over fails with this run-time error.
+    void failOpen(int number, const QString& description)
+    {
+        m_openFailure = { number, description };
+    }
+    // Runs while a message box or the folder dialog is open, before it is answered.
+    void whileOpen(std::function<void(const QString& text)> action)
+    {
+        m_whileOpen = std::move(action);
+    }
+
+    const std::vector<Shown>& shown() const { return m_shown; }
+    int count(Kind kind) const
+    {
+        return int(std::count_if(
+            m_shown.begin(), m_shown.end(), [kind](const Shown& s) { return s.kind == kind; }));
+    }
+    QStringList messages() const
+    {
+        QStringList texts;
+        for (const Shown& s : m_shown)
+            if (s.kind == Kind::Message)
+                texts << s.text;
+        return texts;
+    }
+    void clear() { m_shown.clear(); }
+
+    MsgAnswer messageBox(const QString& text, MsgButtons buttons, MsgIcon icon) override
+    {
+        m_shown.push_back({ Kind::Message, text, {}, {}, buttons, icon });
+        if (m_whileOpen)
+            m_whileOpen(text);
+        const MsgAnswer cancel = buttons == MsgButtons::OK ? MsgAnswer::OK
+            : buttons == MsgButtons::YesNo                 ? MsgAnswer::No
+                                                           : MsgAnswer::Cancel;
+        return next(m_messages, cancel);
+    }
+    std::optional<QString> inputBox(
+        const QString& prompt, const QString& title, const QString& defaultText) override
+    {
+        m_shown.push_back(
+            { Kind::Input, prompt, title, defaultText, MsgButtons::OKCancel, MsgIcon::None });
+        return next(m_inputs, std::optional<QString>());
+    }
+    QString chooseFolder(const QString& prompt, const QString& initialFolder) override
+    {
+        m_shown.push_back(
+            { Kind::Folder, prompt, initialFolder, {}, MsgButtons::OKCancel, MsgIcon::None });
+        if (m_whileOpen)
+            m_whileOpen(prompt);
+        return next(m_folders, QString());
+    }
+    bool openDocument(const QString& target) override
+    {
+        m_shown.push_back({ Kind::Open, target, {}, {}, MsgButtons::OK, MsgIcon::None });
+        if (m_openFailure) {
+            const auto [number, description] = *std::exchange(m_openFailure, std::nullopt);
+            zbasErrorTrap::Raise(number, description);
+        }
+        return next(m_opens, false);
+    }
+
+private:
+    template <typename T> static T next(std::deque<T>& answers, T otherwise)
+    {
+        if (answers.empty())
+            return otherwise;
+        T answer = std::move(answers.front());
+        answers.pop_front();
+        return answer;
+    }
+    std::deque<MsgAnswer> m_messages;
+    std::deque<std::optional<QString>> m_inputs;
+    std::deque<QString> m_folders;
+    std::deque<bool> m_opens;
+    std::optional<std::pair<int, QString>> m_openFailure;
+    std::vector<Shown> m_shown;
+    std::function<void(const QString&)> m_whileOpen;
+};
+
+// Records every program the code would start, and starts none.
+class RecordingLauncher final : public ProgramLauncher {
+public:
+    RecordingLauncher() { setProgramLauncher(this); }
+    ~RecordingLauncher() override { setProgramLauncher(nullptr); }
+    RecordingLauncher(const RecordingLauncher&) = delete;
+    RecordingLauncher& operator=(const RecordingLauncher&) = delete;
+
+    bool answer = true; // what startProgram answers
+    std::vector<QStringList> started; // each: the program, then its arguments
+
+    bool startProgram(const QString& program, const QStringList& arguments) override
+    {
+        started.push_back(QStringList { program } + arguments);
+        return answer;
+    }
+};
+
+// A viewer on a list of pictures 1.png ... N.png, with the options start-up leaves, walking
+// the list in sorted order, on entry `at`.
+struct Viewer {
+    TestFolder dir;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<frmLumra> window;
+
+    explicit Viewer(int pictures = 5, int at = 3)
+    {
+        basGeneral::PicturePaths.clear();
+        for (int i = 1; i <= pictures; ++i)
+            basGeneral::AddFile(drawPicture(dir, std::to_string(i) + ".png", { 8, 8 }));
+        window = std::make_unique<frmLumra>(std::vector<std::string> {});
+        basOptions::GetOptions();
+        auto& options = basOptions::CurrentOptions;
+        options.Sorted = true;
+        options.Reverse = options.AutoAdvance = options.Transparent = options.StayOnTop = false;
+        options.Folder = QString::fromStdString(dir.path());
+        for (int i = 0; i < at; ++i)
+            window->MovePic(1);
+    }
+    // The picture control on screen (0 or 1), or -1 when none is.
+    int shownControl() const
+    {
+        for (int i : { 0, 1 })
+            if (!window->imgPic[std::size_t(i)]->isHidden())
+                return i;
+        return -1;
+    }
+};
