@@ -1,440 +1,203 @@
-// Start-up and close of the viewer window: placement, the menu, the first list and picture,
-// the folder prompt, and the one close path.
+// Start-up and close of the viewer window: the first list and picture from the command line,
+// the saved folder or the prompt, the place and caption, and the options saved once at close;
+// and below it the picture list of a folder, the sort and the command line.
 
-#include "ScriptedDialogs.h"
-#include "TestFolders.h"
-#include "UserProfile.h"
-#include "platform/zbasErrorTrap.h"
-#include "viewer/IntervalTimer.h"
-#include "viewer/basGeneral.h"
-#include "viewer/frmLumra.h"
+#include "Support.h"
+#include "viewer/CommandLine.h"
+#include "viewer/Usage.h"
+#include "viewer/basFindFile.h"
 
-#include <QAction>
-#include <QLabel>
-#include <QMenu>
 #include <QScreen>
-#include <QSignalSpy>
-#include <QtTest>
 #include <csignal>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace basGeneral;
 
-namespace {
-const QString NoPictures
-    = QStringLiteral("No supported Image Files were found in the selected folder.");
-const QString FolderPrompt
-    = QStringLiteral("Please select the folder containing the Image Files to view.");
-
-// A small picture file of the given size.
-std::string picture(const TestFolder& dir, const std::string& name, QSize size = { 40, 30 })
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    std::string path = dir.path(name);
-    const bool saved = image.save(QString::fromLocal8Bit(path), "PNG");
-    Q_ASSERT(saved);
-    return path;
-}
-
-QString qs(const std::string& bytes) { return QString::fromLocal8Bit(bytes); }
-
-// A folder whose names cannot be read while it lives, though its files can be opened. Root
-// reads any folder, so a test run by root takes another user's rights for that time.
-class Unlistable {
-public:
-    explicit Unlistable(std::string folder)
-        : m_folder(std::move(folder))
-    {
-        if (m_folder.empty())
-            return;
-        ::chmod(m_folder.c_str(), 0311);
-        if (::geteuid() == 0) {
-            // The way in: every folder above must be open to the other user.
-            for (std::string up = m_folder; up.size() > 1; up.resize(up.rfind('/')))
-                if (struct stat info {};
-                    ::stat(up.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && up != m_folder)
-                    ::chmod(up.c_str(), info.st_mode | 0011);
-            m_wasRoot = ::seteuid(65534) == 0;
-        }
-    }
-    ~Unlistable()
-    {
-        if (m_wasRoot)
-            QVERIFY(::seteuid(0) == 0);
-        if (!m_folder.empty())
-            ::chmod(m_folder.c_str(), 0755);
-    }
-    Unlistable(const Unlistable&) = delete;
-    Unlistable& operator=(const Unlistable&) = delete;
-
-private:
-    std::string m_folder;
-    bool m_wasRoot = false;
+// Lists are separated by spaces, paths relative to a test folder, the current directory,
+// that "@" stands for. files: pictures, whatever their names; "locked/" cannot be listed.
+// list: the picture list, the one shown marked "*" at its end. close: how the window is then
+// closed. messages, prompts: how many were shown.
+// folder: the saved folder, "-" an empty one. answers: to the folder prompts, "-" cancels;
+// one left over goes to Select Folder after start-up.
+struct Scenario {
+    QString files, arguments, list;
+    void (*close)(frmLumra&);
+    int messages = 0, prompts = 0;
+    QString folder = {}, answers = {};
 };
-} // namespace
+Q_DECLARE_METATYPE(Scenario)
+static void row(const char* name, const Scenario& scenario) { QTest::newRow(name) << scenario; }
+
+// The ways to close the window; nullptr when the program ended at start-up.
+static void escape(frmLumra& viewer) { QTest::keyClick(&viewer, Qt::Key_Escape); }
+static void menuExit(frmLumra& viewer) { viewer.mnuExit_Click(); }
+static void closeBox(frmLumra& viewer) { viewer.close(); }
+static void sigterm(frmLumra&) { ::raise(SIGTERM); }
+static void sessionEnd(frmLumra&)
+{
+    int none = 0; // no test can make a session manager, and the close never looks at it
+    emit qGuiApp->commitDataRequest(reinterpret_cast<QSessionManager&>(none));
+}
 
 class StartupTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    void designedWindow();
-    void placedAtBottomRight();
-    void captionsDecoratedAndMenuHidden();
+    // As under nohup: a signal ignored from the start must stay ignored.
+    void initTestCase() { std::signal(SIGHUP, SIG_IGN); }
+    void init() { PicturePaths.clear(); }
     void scenarios_data();
     void scenarios();
-    void closeSavesOnceByEveryRoute_data();
-    void closeSavesOnceByEveryRoute();
-
-private:
-    QString m_startDirectory;
-    std::unique_ptr<TestFolder> m_emptyCurrent;
-    std::unique_ptr<UserProfile> m_profile;
+    void lists_data();
+    void lists();
 };
-
-void StartupTest::initTestCase() { m_startDirectory = QDir::currentPath(); }
-
-void StartupTest::init()
-{
-    PicturePaths.clear();
-    m_profile = std::make_unique<UserProfile>();
-    // The current directory is the last fallback of start-up: keep it empty of pictures.
-    m_emptyCurrent = std::make_unique<TestFolder>();
-    QDir::setCurrent(qs(m_emptyCurrent->path()));
-}
-
-void StartupTest::cleanup() { QDir::setCurrent(m_startDirectory); }
-
-void StartupTest::designedWindow()
-{
-    frmLumra viewer({});
-    QCOMPARE(viewer.windowTitle(), QStringLiteral("Lumra - WWW.MORVANELL.EXAMPLE"));
-    const double tpp = viewer.twipsPerPixel();
-    QCOMPARE(viewer.width(), qRound(3915 / tpp));
-    QCOMPARE(viewer.height(), qRound(2640 / tpp));
-    QVERIFY(viewer.windowFlags() & Qt::Tool);
-    QVERIFY(!(viewer.windowFlags() & Qt::WindowMinimizeButtonHint));
-    QVERIFY(!(viewer.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QCOMPARE(viewer.palette().color(QPalette::Window), QColor(Qt::black));
-    QCOMPARE(viewer.tmrTimer->interval(), 2000);
-    QVERIFY(!viewer.tmrTimer->enabled());
-    for (QLabel* control : viewer.imgPic) {
-        QVERIFY(control);
-        QCOMPARE(control->pos(), QPoint(0, 0));
-        QVERIFY(!control->hasScaledContents());
-    }
-    // Every item of the menu, in order, with its design caption.
-    QStringList captions;
-    for (QAction* action : viewer.mnuFile->actions())
-        captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(captions,
-        (QStringList { "&Select Folder...", "-", "Show First", "Show Previous", "Show Next",
-            "Show Last", "-", "&Auto-Advance", "S&et Auto-Advance Seconds...", "&Sorted",
-            "&Reverse", "&Transparent", "-", "Stay On &Top", "-", "&Help...",
-            "&Visit WWW.MORVANELL.EXAMPLE...", "-", "About Lumra...", "-", "E&xit" }));
-    QCOMPARE(viewer.mnuFile->title(), QStringLiteral("&Lumra"));
-    QCOMPARE(viewer.mnuOptionsSelectFolder->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
-    QCOMPARE(viewer.mnuOptionsAutoAdvance->shortcut(), QKeySequence(QStringLiteral("Ctrl+A")));
-    QCOMPARE(viewer.mnuOptionsSorted->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
-    QCOMPARE(viewer.mnuOptionsReverse->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
-    QCOMPARE(viewer.mnuOptionsTransparent->shortcut(), QKeySequence(QStringLiteral("Ctrl+T")));
-    QVERIFY(viewer.mnuOptionsStayOnTop->shortcut().isEmpty());
-}
-
-void StartupTest::placedAtBottomRight()
-{
-    TestFolder dir;
-    picture(dir, "a.png");
-    ScriptedDialogs dialogs;
-    frmLumra viewer({ dir.path() });
-    viewer.Form_Load();
-    const QRect screen = viewer.screen()->geometry();
-    const QRect frame = viewer.frameGeometry();
-    const double tpp = viewer.twipsPerPixel();
-    QCOMPARE(frame.right(), screen.right());
-    QCOMPARE(frame.bottom() + 1, screen.bottom() + 1 - qRound(900 / tpp));
-    QCOMPARE(viewer.width(), qRound(3915 / tpp));
-
-    // Once shown with its frame, the outer edge is in the corner.
-    viewer.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-    QTRY_COMPARE(viewer.frameGeometry().right(), screen.right());
-    QCOMPARE(viewer.frameGeometry().bottom() + 1, screen.bottom() + 1 - qRound(900 / tpp));
-    QCOMPARE(viewer.width(), qRound(3915 / tpp));
-}
-
-void StartupTest::captionsDecoratedAndMenuHidden()
-{
-    TestFolder dir;
-    picture(dir, "a.png");
-    ScriptedDialogs dialogs;
-    frmLumra viewer({ dir.path() });
-    viewer.Form_Load();
-    QCOMPARE(viewer.mnuFileShowFirst->text(), QStringLiteral("Show First\tHome"));
-    QCOMPARE(viewer.mnuFileShowPrevious->text(), QStringLiteral("Show Previous\tPg Up"));
-    QCOMPARE(viewer.mnuFileShowNext->text(), QStringLiteral("Show Next\tPg Dn"));
-    QCOMPARE(viewer.mnuFileShowLast->text(), QStringLiteral("Show Last\tEnd"));
-    QCOMPARE(viewer.mnuExit->text(), QStringLiteral("E&xit\tEsc"));
-    QCOMPARE(viewer.mnuOptionsSelectFolder->text(), QStringLiteral("&Select Folder..."));
-    QVERIFY(!viewer.mnuFile->menuAction()->isVisible());
-    QCOMPARE(AppFolder, ProgramFolder());
-    QVERIFY(dialogs.shown().empty());
-}
 
 void StartupTest::scenarios_data()
 {
-    // Paths are relative to a test folder; "{w}" in options and answers stands for it.
-    QTest::addColumn<QStringList>("files"); // pictures by their extension, other files empty
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QStringList>("stored"); // options as Name=Value
-    QTest::addColumn<QString>("current"); // the current directory; "-" deleted
-    QTest::addColumn<QString>("unlistable"); // a folder whose names cannot be read
-    QTest::addColumn<QStringList>("answers"); // to the folder prompts; "" cancels
-    QTest::addColumn<bool>("selectFolder"); // Select Folder after start-up
-    QTest::addColumn<QStringList>("dialogs"); // messages, or "prompt"
-    QTest::addColumn<QStringList>("list");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<bool>("timer");
-    QTest::addColumn<bool>("ended");
-    using L = QStringList;
-    const QString designed = QStringLiteral("Lumra - WWW.MORVANELL.EXAMPLE");
-    const L noFolder { "Folder=" };
-    const L asked { NoPictures, "prompt" };
-
-    QTest::newRow("folders: one list by full path, upper case first")
-        << L { "b/z.png", "b/a.png", "A/m.png", "b/notes.txt" } << L { "b", "A" } << L {} << ""
-        << "" << L {} << false << L {} << L { "A/m.png", "b/a.png", "b/z.png" } << 1 << "m.png"
-        << true << false;
-    QTest::newRow("one picture: its folder, starting on it")
-        << L { "a.png", "b.png", "c.png" } << L { "b.png" } << L {} << ""
-        << "" << L {} << false << L {} << L { "a.png", "b.png", "c.png" } << 2 << "b.png" << true
-        << false;
-    QTest::newRow("pictures among other arguments")
-        << L { "f/in.png", "loose.png", "readme.txt" } << L { "readme.txt", "loose.png", "f" }
-        << L {} << ""
-        << "" << L {} << false << L {} << L { "f/in.png", "loose.png" } << 1 << "in.png" << true
-        << false;
-    QTest::newRow("stored folder, no command line")
-        << L { "p/b.png", "p/B.png", "p/a.bmp" } << L {} << L { "Folder={w}/p" } << ""
-        << "" << L {} << false << L {} << L { "p/B.png", "p/a.bmp", "p/b.png" } << 1 << "B.png"
-        << true << false;
-    QTest::newRow("the current directory when the arguments have none")
-        << L { "e/x.txt", "c/y.png", "c/x.png" } << L { "e" } << L {} << "c"
-        << "" << L {} << false << L {} << L { "c/x.png", "c/y.png" } << 1 << "x.png" << true
-        << false;
-    QTest::newRow("a deleted current directory adds nothing")
-        << L { "e/x.txt" } << L { "e" } << L {} << "-"
-        << "" << L { "" } << false << asked << L {} << 0 << designed << true << false;
-    QTest::newRow("no pictures: the chosen folder in search order")
-        << L { "e/x.txt", "c/c.png", "c/b.bmp", "c/a.png" } << L { "e" } << L {} << ""
-        << "" << L { "{w}/c" } << false << asked << L { "c/b.bmp", "c/a.png", "c/c.png" } << 1
-        << "b.bmp" << true << false;
-    QTest::newRow("no pictures, prompt cancelled with a folder known")
-        << L { "readme.txt" } << L { "readme.txt" } << L {} << ""
-        << "" << L { "" } << false << asked << L {} << 0 << designed << true << false;
-    QTest::newRow("first run: the chosen folder sorted")
-        << L { "c/b.png", "c/a.png", "c/c.bmp" } << L {} << noFolder << ""
-        << "" << L { "{w}/c" } << false << L { "prompt" } << L { "c/a.png", "c/b.png", "c/c.bmp" }
-        << 1 << "a.png" << true << false;
-    QTest::newRow("first run cancelled: the program ends")
-        << L {} << L {} << noFolder << ""
-        << "" << L { "" } << false << L { "prompt" } << L {} << 0 << designed << false << true;
-    QTest::newRow("a lone picture in a folder that cannot be listed")
-        << L { "locked/p.png", "locked/q.png" } << L { "locked/p.png" } << L {} << ""
-        << "locked" << L {} << false << L {} << L { "locked/p.png" } << 1 << "p.png" << true
-        << false;
-    QTest::newRow("a name with tags and Qt's placeholder, literally")
-        << L { "x<u>[*]y.png" } << L { "x<u>[*]y.png" } << L {} << ""
-        << "" << L {} << false << L {} << L { "x<u>[*]y.png" } << 1 << "x<u>[*]y.png" << true
-        << false;
-    QTest::newRow("slide show off")
-        << L { "a.png" } << L { "a.png" } << L { "AutoAdvance=False" } << ""
-        << "" << L {} << false << L {} << L { "a.png" } << 1 << "a.png" << false << false;
-    QTest::newRow("stored window place and size are not applied")
-        << L { "a.png" } << L { "a.png" }
-        << L { "WindowLeft=0", "WindowTop=0", "WindowWidth=9000", "WindowHeight=9000" } << ""
-        << "" << L {} << false << L {} << L { "a.png" } << 1 << "a.png" << true << false;
-    QTest::newRow("Select Folder replaces the list, in search order")
-        << L { "a.png", "b.png", "n/z.png", "n/y.bmp" } << L { "b.png" } << L {} << ""
-        << "" << L { "{w}/n" } << true << L { "prompt" } << L { "n/y.bmp", "n/z.png" } << 1
-        << "y.bmp" << true << false;
-    QTest::newRow("Select Folder cancelled keeps the list")
-        << L { "a.png", "b.png" } << L { "b.png" } << L {} << ""
-        << "" << L { "" } << true << L { "prompt" } << L { "a.png", "b.png" } << 2 << "b.png"
-        << true << false;
+    QTest::addColumn<Scenario>("s");
+    row("folders and pictures given: one list by full path, no folder in it",
+        { "b/a.png b/x.png/y A/m.png l.png", "b A l.png", "A/m.png* b/a.png l.png", escape });
+    row("a lone picture: its folder, on it, its name the caption as it is",
+        { "a.png z<i>[*].png", "z<i>[*].png", "a.png z<i>[*].png*", menuExit });
+    row("a lone picture in a folder that cannot be listed",
+        { "locked/p.png locked/q.png", "locked/p.png", "locked/p.png*", sessionEnd });
+    row("the saved folder, sorted by bytes",
+        { "p/b.png p/B.png p/a.bmp", "", "p/B.png* p/a.bmp p/b.png", sigterm, 0, 0, "@/p" });
+    row("a missing folder given: reported, then the current directory",
+        { "y.png x.png", "gone", "x.png* y.png", closeBox, 1 });
+    row("saved folder missing, prompt cancelled: goes on; Select Folder unsorted",
+        { "n/z.png n/y.bmp", "", "n/y.bmp* n/z.png", closeBox, 1, 2, "@/gone", "- @/n" });
+    row("first run: the chosen folder sorted",
+        { "c/b.png c/a.png", "", "c/a.png* c/b.png", closeBox, 0, 1, "-", "@/c" });
+    row("first run cancelled: the program ends", { "", "", "", nullptr, 0, 1, "-", "-" });
 }
 
 void StartupTest::scenarios()
 {
-    QFETCH(QStringList, files);
-    QFETCH(QStringList, arguments);
-    QFETCH(QStringList, stored);
-    QFETCH(QString, current);
-    QFETCH(QString, unlistable);
-    QFETCH(QStringList, answers);
-    QFETCH(bool, selectFolder);
-    QFETCH(QStringList, dialogs);
-    QFETCH(QStringList, list);
-    QFETCH(int, index);
-    QFETCH(QString, caption);
-    QFETCH(bool, timer);
-    QFETCH(bool, ended);
-
+    QFETCH(Scenario, s);
+    UserProfile profile;
     TestFolder world;
-    const QString w = qs(world.path());
-    auto inWorld = [&](const QString& relative) { return world.path(relative.toStdString()); };
-    for (const QString& file : files) {
-        const qsizetype slash = file.lastIndexOf(QLatin1Char('/'));
-        if (slash > 0)
-            QDir().mkpath(qs(inWorld(file.left(slash))));
-        if (file.endsWith(QLatin1String(".png")) || file.endsWith(QLatin1String(".bmp")))
-            picture(world, file.toStdString());
-        else
-            world.file(file.toStdString());
-    }
-    QMap<QString, QString> options;
-    for (const QString& option : stored)
-        options.insert(option.section(QLatin1Char('='), 0, 0),
-            option.section(QLatin1Char('='), 1).replace(QLatin1String("{w}"), w));
-    if (!options.isEmpty())
-        m_profile->store(options);
-    const auto storedBefore = m_profile->stored();
-    std::unique_ptr<TestFolder> deleted;
-    if (current == QLatin1String("-")) {
-        deleted = std::make_unique<TestFolder>();
-        QDir::setCurrent(qs(deleted->path()));
-        QVERIFY(QDir().rmdir(qs(deleted->path())));
-    } else if (!current.isEmpty()) {
-        QDir::setCurrent(qs(inWorld(current)));
-    }
-    // Where the test may write there, a picture in the root folder shows whether the root
-    // is listed in place of a current directory that is gone.
-    const std::string rootPicture = "/lumra-startup-test-" + std::to_string(::getpid()) + ".png";
-    const bool rootWritable = deleted && ::access("/", W_OK) == 0;
-    if (rootWritable)
-        QImage(4, 4, QImage::Format_RGB32).save(qs(rootPicture), "PNG");
-
+    const QString w = QString::fromStdString(world.path());
+    const auto items = [&w](QString x) { return x.replace('@', w).split(' ', Qt::SkipEmptyParts); };
+    for (const QString& file : items(s.files))
+        QVERIFY(QDir(w).mkpath(QFileInfo(file).path())
+            && writeFile(w + '/' + file, pictureBytes({ 40, 30 })));
+    if (!s.folder.isEmpty())
+        profile.store({ { "Folder", s.folder == "-" ? QString() : items(s.folder).front() } });
+    QDir::setCurrent(w);
     ScriptedDialogs shown;
-    for (const QString& answer : answers)
-        shown.answerFolder(QString(answer).replace(QLatin1String("{w}"), w));
+    for (const QString& answer : items(s.answers))
+        shown.answerFolder(answer == "-" ? QString() : answer);
     std::vector<std::string> commandLine;
-    for (const QString& argument : arguments)
-        commandLine.push_back(inWorld(argument));
+    for (const QString& argument : items(s.arguments))
+        commandLine.push_back(world.path(argument.toStdString()));
     frmLumra viewer(commandLine);
-    QSignalSpy endedSpy(&viewer, &frmLumra::ended);
-    {
-        Unlistable locked(unlistable.isEmpty() ? std::string() : inWorld(unlistable));
-        viewer.Form_Load();
-    }
-    if (rootWritable)
-        ::unlink(rootPicture.c_str());
-    bool timerOffWhilePrompting = true;
-    if (selectFolder) {
-        shown.whileOpen(
-            [&](const QString&) { timerOffWhilePrompting = !viewer.tmrTimer->enabled(); });
+    QSignalSpy unloaded(&viewer, &frmLumra::unloaded);
+    // Root reads any folder, so the locked one is read as another user.
+    const bool locked = isThere(world.path("locked"))
+        && ::chmod(world.path("locked").c_str(), 0311) == 0
+        && ::chmod(world.path().c_str(), 0711) == 0 && ::geteuid() == 0 && ::seteuid(65534) == 0;
+    viewer.Form_Load();
+    QVERIFY(!locked || ::seteuid(0) == 0);
+    if (shown.count(ScriptedDialogs::Kind::Folder) < items(s.answers).size())
         viewer.mnuOptionsSelectFolder_Click();
-    }
 
-    QStringList texts;
-    for (const auto& dialog : shown.shown())
-        texts << (dialog.kind == ScriptedDialogs::Kind::Folder ? QStringLiteral("prompt")
-                                                               : dialog.text);
-    QCOMPARE(texts, dialogs);
+    QCOMPARE(shown.count(ScriptedDialogs::Kind::Message), s.messages);
+    QCOMPARE(shown.count(ScriptedDialogs::Kind::Folder), s.prompts);
     QStringList listed;
     for (std::int32_t i = 1; i <= PictureCount(); ++i)
-        listed << qs(PicturePaths.at(i)).remove(0, w.size() + 1);
-    QCOMPARE(listed, list);
-    QCOMPARE(viewer.CurrentIndex(), index);
-    // Placed at the bottom right at its designed size, whatever was stored.
-    const QRect screen = viewer.screen()->geometry();
-    QCOMPARE(viewer.frameGeometry().right(), screen.right());
-    QCOMPARE(viewer.width(), qRound(3915 / viewer.twipsPerPixel()));
+        listed << QString::fromStdString(PicturePaths.at(i)).remove(0, w.size() + 1)
+                + (i == viewer.CurrentIndex() ? "*" : "");
+    QCOMPARE(listed, items(s.list));
+    const QRect screen = viewer.screen()->geometry(), frame = viewer.frameGeometry();
+    QVERIFY(frame.right() == screen.right() && frame.top() > screen.center().y());
     viewer.winId(); // the native window, which carries the title
-    QCOMPARE(viewer.windowHandle()->title(), caption);
-    QCOMPARE(viewer.tmrTimer->enabled(), timer);
-    QVERIFY(timerOffWhilePrompting);
-    QCOMPARE(endedSpy.count(), ended ? 1 : 0);
-    // Start-up saves nothing; after the end of the program nothing can.
-    QCOMPARE(m_profile->stored(), storedBefore);
-    if (ended) {
-        QSignalSpy unloaded(&viewer, &frmLumra::unloaded);
-        viewer.close();
-        viewer.mnuExit_Click();
-        QCOMPARE(unloaded.count(), 0);
-        QCOMPARE(m_profile->stored(), storedBefore);
-    }
-}
+    const QString picture = listed.filter("*").value(0, "Lumra - WWW.MORVANELL.EXAMPLE*");
+    QCOMPARE(viewer.windowHandle()->title(), QFileInfo(picture).fileName().chopped(1));
+    QCOMPARE(viewer.hasEnded(), !s.close);
 
-void StartupTest::closeSavesOnceByEveryRoute_data()
-{
-    QTest::addColumn<QString>("route");
-    QTest::addColumn<int>("signal"); // the system's request to end, for the route "signal"
-    QTest::newRow("exit command") << "exit" << 0;
-    QTest::newRow("close button") << "close" << 0;
-    QTest::newRow("cancel in the error report") << "report" << 0;
-    QTest::newRow("SIGTERM") << "signal" << SIGTERM;
-    QTest::newRow("SIGHUP") << "signal" << SIGHUP;
-    QTest::newRow("SIGINT") << "signal" << SIGINT;
-}
-
-void StartupTest::closeSavesOnceByEveryRoute()
-{
-    QFETCH(QString, route);
-    QFETCH(int, signal);
-    TestFolder dir;
-    picture(dir, "a.png");
-    ScriptedDialogs dialogs;
-    frmLumra viewer({ dir.path() });
-    QSignalSpy unloaded(&viewer, &frmLumra::unloaded);
-    viewer.Form_Load();
-    viewer.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-
-    // One changed option: the close writes it and nothing else.
-    viewer.mnuOptionsSorted->trigger();
-    QVERIFY(!QFileInfo::exists(m_profile->lumraConf()));
-
-    bool resumed = false;
-    if (route == QLatin1String("exit")) {
-        viewer.mnuExit_Click();
-    } else if (route == QLatin1String("close")) {
-        viewer.close();
-    } else if (signal) {
-        viewer.endWithSession();
-        ::raise(signal);
-        QTRY_COMPARE(unloaded.count(), 1);
-    } else {
-        dialogs.answerMessage(MsgAnswer::Cancel);
-        auto onError
-            = zbasErrorTrap::Handler::trap(QStringLiteral("Lumra"), QStringLiteral("KeyDown"));
-        onError([] { zbasErrorTrap::Raise(5, QStringLiteral("Invalid procedure call")); });
-        // The failing routine goes on after the report, with the window unloaded.
-        onError([&] {
-            viewer.MovePic(1);
-            resumed = true;
-        });
-        QVERIFY(resumed);
-    }
-    QCOMPARE(unloaded.count(), 1);
-    QVERIFY(viewer.isUnloaded());
-    QVERIFY(!viewer.isVisible());
-    QCOMPARE(m_profile->stored(), (QMap<QString, QString> { { "Sorted", "False" } }));
-
-    // Whatever comes after does not save again.
-    QVERIFY(QFile::remove(m_profile->lumraConf()));
-    viewer.mnuExit_Click();
+    // The close saves the options, here one changed, once whichever way it comes; after the
+    // end of the program no close runs.
+    viewer.endWithSession();
+    QVERIFY(std::signal(SIGHUP, SIG_IGN) == SIG_IGN);
+    viewer.mnuOptionsSorted_Click();
+    (s.close ? s.close : closeBox)(viewer);
+    const int closes = viewer.hasEnded() ? 0 : 1;
+    QTRY_COMPARE(unloaded.count(), closes);
+    QCOMPARE(profile.stored().value("Sorted"), QString(closes ? "False" : ""));
     viewer.close();
-    if (signal) {
-        ::raise(signal);
-        QTest::qWait(50);
+    QCOMPARE(unloaded.count(), closes);
+}
+
+// Each row: what is done with the input, and what that gives, names joined by spaces.
+// "folder": the input names the files of a folder; the pictures listed.
+// "sort", with bounds or not: the input sorted by bytes.
+// "args": arguments separated by "^", "@" a folder holding A, B and "My Pictures/1.jpg";
+// the first word of a usage reply, or the invalid items after "?", then the names taken.
+void StartupTest::lists_data()
+{
+    QTest::addColumn<QByteArrayList>("row");
+    const QByteArray table = //
+        "five patterns: folder | e.PNG d.jpeg c.Jpg b.gif a.bmp | a.bmp b.gif c.Jpg d.jpeg e.PNG\n"
+        "others left out: folder | notes.txt a.jpgx jpg b.jpe .png c.png.txt | .png\n"
+        "ASCII, upper case then bytes: folder | b.jpg C.jpg a.JPG B.JPG | a.JPG B.JPG b.jpg C.jpg\n"
+        "beyond ASCII, Qt's upper-case: folder | \xc3\xa9.jpg B.jpg a.jpg \xc3\x89.jpg caf\xe9.jpg "
+        "| a.jpg B.jpg caf\xe9.jpg \xc3\x89.jpg \xc3\xa9.jpg\n"
+        "by bytes, shorter first: sort | b B ab a \xc3\xa9 A b | A B a ab b b \xc3\xa9\n"
+        "reversed: sort | /p/e /p/d /p/c /p/b /p/a | /p/a /p/b /p/c /p/d /p/e\n"
+        "between bounds: sort 2 3 | d c b a | d b c a\n"
+        "bounds the wrong way round: sort 4 1 | d c b a | d c b a\n"
+        "help: args | --help | Usage:\n"
+        "version: args | -V | Lumra\n"
+        "a quoted name with spaces, then another: args | @/My Pictures^@/B | @/My Pictures @/B\n"
+        "unquoted, the whole line names a file: args | @/My^Pictures/1.jpg | @/My Pictures/1.jpg\n"
+        "separators, an empty argument: args | @/A,@/B;@/A^@/B\t^^@/A | @/A @/B @/A @/B @/A\n"
+        "typed quotes, an unclosed one last: args | \"@/A\"^@/B^\"@/A | @/A @/B @/A\n"
+        "each invalid item reported, the others kept: args | /no/1^@/A^/no/2 | ?/no/1 ?/no/2 @/A";
+    for (const QByteArray& line : table.split('\n'))
+        QTest::newRow(line.left(line.indexOf(':')).constData())
+            << line.mid(line.indexOf(':') + 1).split('|');
+}
+
+void StartupTest::lists()
+{
+    QFETCH(QByteArrayList, row);
+    const QByteArray how = row[0].trimmed(), output = row[2].trimmed();
+    QByteArray input = row[1].trimmed();
+    TestFolder dir;
+    const QByteArray w = QByteArray::fromStdString(dir.path());
+    QByteArrayList found;
+    if (how == "args") {
+        for (const char* name : { "A", "B", "My Pictures" })
+            dir.folder(name);
+        dir.file("My Pictures/1.jpg");
+        std::vector<std::string> arguments;
+        for (const QByteArray& argument : input.replace('@', w).split('^'))
+            arguments.push_back(argument.toStdString());
+        if (const auto reply = usageReply(arguments))
+            found << QByteArray::fromStdString(*reply).split(' ').front();
+        else
+            for (const std::string& name : CommandLine::arguments(
+                     CommandLine::text(arguments), [&found](const std::string& item) {
+                         found << "?" + QByteArray::fromStdString(item);
+                     }))
+                found << QByteArray::fromStdString(name);
+    } else {
+        for (const QByteArray& name : input.split(' '))
+            how == "folder" ? (void)dir.file(name.toStdString()) : AddFile(name.toStdString());
+        if (how == "folder")
+            basFindFile::FindPictureFiles(dir.path());
+        else // a missing upper bound sorts the whole list
+            SortStrings(PicturePaths, true, how.split(' ').value(1).toInt(),
+                how.count(' ') > 1 ? std::optional(how.split(' ')[2].toInt()) : std::nullopt);
+        for (std::int32_t i = 1; i <= PictureCount(); ++i)
+            found << QByteArray::fromStdString(PicturePaths.at(i)).replace(w + '/', "");
+        // A name that is no UTF-8 outlives Qt's clean-up.
+        ::remove((w + "/caf\xe9.jpg").constData());
     }
-    QCOMPARE(unloaded.count(), 1);
-    QVERIFY(!QFileInfo::exists(m_profile->lumraConf()));
+    QCOMPARE(found.join(' ').replace(w, "@"), output);
+    // Reading past the end of the list fails with "Subscript out of range".
+    QVERIFY(!zbasErrorTrap::Handler::silent()([] { (void)PicturePaths.at(PictureCount() + 1); })
+        && zbasErrorTrap::Err().Number == 9);
 }
 
 QTEST_MAIN(StartupTest)

@@ -1,0 +1,159 @@
+// The platform services: launching programs and documents, the error report, the window
+// styles, the folder prompt, the window system asked for, the real message box, and the
+// About box.
+
+#include "Support.h"
+#include "about/frmAbout.h"
+#include "platform/Site.h"
+#include "platform/WindowSystemChoice.h"
+#include "platform/basTopMost.h"
+#include "platform/zbShellEx.h"
+#include "platform/zbTransparency.h"
+#include "platform/zbasBrowseForFolder.h"
+
+static QString executable(const TestFolder& dir, const std::string& name, const std::string& script)
+{
+    ::chmod(dir.file(name, "#!/bin/sh\n" + script).c_str(), 0700);
+    return QString::fromStdString(dir.path(name));
+}
+
+class PlatformTest : public QObject {
+    Q_OBJECT
+    TestFolder m_bin; // the only folder on the search path
+
+private slots:
+    void shellEx_data()
+    {
+        qputenv("PATH", QByteArray::fromStdString(m_bin.path()));
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("started"); // the program, then its arguments
+        QTest::addColumn<QString>("opened"); // by the desktop; neither: refused
+        const QString tool = executable(m_bin, "tool", ""), runMe = executable(m_bin, "run me", "");
+        const QString page = QString::fromStdString(m_bin.file("page.htm"));
+        QTest::newRow("blocked") << "CMD.EXE" << QStringList() << "";
+        QTest::newRow("blocked: the last, any case") << " Restore.Exe " << QStringList() << "";
+        QTest::newRow("no shell") << "tool \"a b\" ;" << QStringList { tool, "a b", ";" } << "";
+        QTest::newRow("quoted program path") << '"' + runMe + '"' << QStringList { runMe } << "";
+        QTest::newRow("file that cannot run") << page << QStringList() << page;
+        QTest::newRow("quoted document") << "\"/my app/a\" -x" << QStringList() << "/my app/a";
+    }
+    void shellEx()
+    {
+        QFETCH(QString, command);
+        QFETCH(QStringList, started);
+        QFETCH(QString, opened);
+        ScriptedDialogs dialogs;
+        RecordingLauncher launcher;
+        // The desktop fails to open what it is given: 31 ("no application is associated").
+        QCOMPARE(zbShellEx::ShellEx(command), opened.isEmpty() ? 0 : 31);
+        QCOMPARE(launcher.started.empty() ? QStringList() : launcher.started.back(), started);
+        QCOMPARE(
+            dialogs.count(ScriptedDialogs::Kind::Open) ? dialogs.shown().back().text : "", opened);
+        QCOMPARE(dialogs.messages().size(), int(started.isEmpty() && opened.isEmpty()));
+    }
+
+    void desktopFailures()
+    {
+        ScriptedDialogs dialogs;
+        dialogs.failOpen(5, QStringLiteral("x"));
+        QCOMPARE(zbShellEx::ShellEx(QStringLiteral("/a.htm")), 0);
+        QCOMPARE(dialogs.messages(), QStringList { "Error opening:\r\n/a.htm\r\n\r\nError 5 : x" });
+    }
+
+    void realLauncher()
+    {
+        TestFolder dir;
+        const std::string out = dir.path("out");
+        QCOMPARE(::mkfifo(out.c_str(), 0600), 0);
+        const QString program = executable(dir, "echo", "printf '%s|' \"$@\" > '" + out + "'\n");
+        QVERIFY(programLauncher().startProgram(program, { "a b", "$(id)" }));
+        QCOMPARE(readAll(QString::fromStdString(out)), "a b|$(id)|"); // waits for the program
+    }
+
+    void errorReports()
+    {
+        ScriptedDialogs dialogs;
+        int unloads = 0;
+        zbasErrorTrap::setUnloadViewer([&] { ++unloads; });
+        dialogs.answerMessage(MsgAnswer::OK); // then Cancel, as nothing more is scripted
+        auto onError = zbasErrorTrap::Handler::trap(QStringLiteral("M"), QStringLiteral("R"));
+        // Answered OK: the routine goes on with its next step.
+        QVERIFY(!onError([] { zbasErrorTrap::Raise(zbasErrorTrap::FileNotFound); }));
+        QVERIFY(onError([] {}) && unloads == 0);
+        onError([] { (void)std::vector<int>().at(1); }); // answered Cancel: unloads the viewer
+        zbasErrorTrap::setUnloadViewer(nullptr);
+        QCOMPARE(unloads, 1);
+        QCOMPARE(dialogs.messages().first().split("\r\n"),
+            QStringList({ "Unexpected Error: 53", "", "Function: M : R", "",
+                "Error Description: ", "File not found" }));
+        QVERIFY(dialogs.messages().last().startsWith("Unexpected Error: 9\r\n"));
+    }
+
+    void windowSystem()
+    {
+        QWidget window;
+        for (bool on : { true, false }) {
+            basTopMost::SetTopMost(&window, on);
+            zbTransparency::SetTransparency(&window, on ? 128 : 255);
+            QCOMPARE(bool(window.windowFlags() & Qt::WindowStaysOnTopHint), on);
+            QCOMPARE(window.windowOpacity(), on ? 128 / 255.0 : 1.0);
+        }
+        // X11 is asked for in a Wayland session only when there is an X server beside it.
+        using WindowSystemChoice::preferredQtPlatform;
+        QVERIFY(preferredQtPlatform({ "", "wayland-0", "", ":0" }) == "xcb");
+        QVERIFY(!preferredQtPlatform({ "", "", "wayland", "" }));
+        QVERIFY(!preferredQtPlatform({ "wayland", "wayland-0", "", ":0" })); // the user's choice
+    }
+
+    void dialogBoxes()
+    {
+        ScriptedDialogs scripted;
+        scripted.answerFolder(QStringLiteral("/srv"));
+        QCOMPARE(zbasBrowseForFolder::BrowseForFolder("/home/ann/", "Pick"), "/srv/");
+        QCOMPARE(zbasBrowseForFolder::BrowseForFolder("/", "Pick"), ""); // cancelled
+        QCOMPARE(scripted.shown().at(0).title, "/home/ann"); // without its separator
+        QCOMPARE(scripted.shown().at(1).title, "/"); // but the root keeps its own
+        // The real message box: Enter answers its default button, No.
+        setDialogs(nullptr);
+        QTimer::singleShot(0, [] { QTest::keyClick(qApp->activeModalWidget(), Qt::Key_Return); });
+        QCOMPARE(dialogs().messageBox("?", MsgButtons::YesNo, MsgIcon::None), MsgAnswer::No);
+    }
+
+    void aboutBox_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("stayOnTop");
+        QTest::newRow("Escape closes") << "Escape" << false;
+        QTest::newRow("the link opens the site and closes") << "link" << true;
+        QTest::newRow("released off the link: nothing") << "off" << false;
+    }
+    void aboutBox()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, stayOnTop);
+        ScriptedDialogs dialogs;
+        basOptions::CurrentOptions.StayOnTop = stayOnTop;
+        frmLumra viewer({});
+        viewer.mnuMorvanell_Click();
+        frmAbout* box = viewer.findChild<frmAbout*>();
+        QVERIFY(!box->isModal());
+        QCOMPARE(bool(box->windowFlags() & Qt::WindowStaysOnTopHint), stayOnTop);
+        QCOMPARE(box->lblVersion->text(),
+            QStringLiteral("Version %1.%2").arg(LUMRA_VERSION_MAJOR).arg(LUMRA_VERSION_MINOR));
+        if (how == "Escape")
+            QTest::keyClick(box, Qt::Key_Escape);
+        else
+            QTest::mousePress(box->lblURL, Qt::LeftButton),
+                QTest::mouseRelease(
+                    box->lblURL, Qt::LeftButton, {}, how == "link" ? QPoint(1, 1) : QPoint(-4, -4));
+        QCOMPARE(box->isUnloaded() && box->isHidden(), how != "off");
+        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Open) ? dialogs.shown().back().text : "",
+            how == "link" ? Site::address() : "");
+        // Chosen again: the open box comes forward, or one is loaded beside the closed one.
+        viewer.mnuMorvanell_Click();
+        QCOMPARE(viewer.findChildren<frmAbout*>().size(), how == "off" ? 1 : 2);
+    }
+};
+
+QTEST_MAIN(PlatformTest)
+#include "tst_platform.moc"

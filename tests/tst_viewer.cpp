@@ -1,0 +1,233 @@
+// The viewer as the user drives it: keys, the popup menu and the mouse, moving through the
+// list, the slide-show timer and the picture fitted into the window.
+
+#include "Support.h"
+#include "about/frmAbout.h"
+#include "platform/Site.h"
+#include "viewer/IntervalTimer.h"
+#include "viewer/Moves.h"
+
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+
+using namespace basGeneral;
+
+class ViewerTest : public QObject {
+    Q_OBJECT
+    static void row(const char* inputs, const QString& effect) { QTest::newRow(inputs) << effect; }
+private slots:
+    // Each row: inputs, any of which has the effect on a fresh viewer on entry 3 of 1.png to
+    // 5.png. An input is steps separated by commas: a key (with "@code" its place on the
+    // keyboard), a menu item chosen from the popup, a click, or a change around the viewer.
+    void commands_data()
+    {
+        QTest::addColumn<QString>("effect");
+        row("F1 or mnuHelp", "open Lumra.htm");
+        row("mnuVisitWebsite", "open " + Site::address());
+        row("mnuMorvanell, mnuMorvanell", "about");
+        row("Ctrl+R or mnuOptionsReverse", "reverse");
+        row("Ctrl+S or mnuOptionsSorted or Ctrl+\u042B@39 or Ctrl+S, Ctrl+R", "unsorted");
+        row("Ctrl+Shift+S or Ctrl+X or X or Shift+Esc or Ctrl+5 or click Ctrl right or click", "");
+        row("Ctrl+T or mnuOptionsTransparent", "transparent");
+        row("mnuOptionsStayOnTop", "top");
+        row("Ctrl+F or Ctrl+O or mnuOptionsSelectFolder", "folder");
+        row("Ctrl+A or mnuOptionsAutoAdvance", "auto, on");
+        row("Menu or click right or click right picture or click right, double right", "menu");
+        row("Esc or ` or \u00B2@49", "blank, closed, saved"); // @49: the key left of 1
+        row("mnuExit or double or double picture, double", "closed, saved");
+        row("PgUp or mnuFileShowPrevious", "at 2, shows 2.png");
+        row("PgDown or Return or N or \u0422@57 or mnuFileShowNext", "at 4, shows 4.png");
+        row("Home or mnuFileShowFirst", "at 1, shows 1.png");
+        row("End or mnuFileShowLast", "at 5, shows 5.png");
+        row("Home, Home", "at 1"); // nothing shown again
+        row("one, Home, PgDown", "at 1, shows 1.png");
+        row("empty, PgDown, Del or empty, Home, resize", "at 1");
+        row("empty, End, Del", "at 0");
+        row("load", "at 4, shows 4.png, auto, transparent, top, every 5000, on, saved");
+        // The timer keys and the seconds prompt work on the slide show, not on its option.
+        row("Space or 0", "on");
+        row("5", "at 4, shows 4.png, every 5000, on");
+        row("mnuOptionsAutoAdvanceSeconds", "input 2");
+        row("seconds 1", "at 4, shows 4.png, every 1000, input 2");
+        row("Space, seconds 0 or Space, seconds soon", "at 4, untitled, every 0, on, input 2");
+        row("seconds 0.1, Space, tick", "at 5, untitled, every 100, input 2");
+        row("seconds 0.5, End, resize", "at 5, shows 5.png, every 500, input 2");
+        // Delete asks first, and asks nothing when there is no file to delete.
+        row("Del", "Delete 3.png? y/n");
+        row("Space, Del", "on, Delete 3.png? y/n");
+        row("yes, Del", "at 4, shows 4.png, gone, emptied, Delete 3.png? y/n");
+        row("yes, Del, PgUp, Del, PgUp", "at 2, shows 2.png, gone, emptied, Delete 3.png? y/n");
+        row("yes though gone, Del",
+            "at 4, shows 4.png, gone, emptied, Delete 3.png? y/n, 2 : "
+                + QString::fromLocal8Bit(strerror(ENOENT)));
+    }
+
+    void commands()
+    {
+        QFETCH(QString, effect);
+        for (const QString& input : QString::fromUtf8(QTest::currentDataTag()).split(" or ")) {
+            UserProfile profile;
+            Viewer v;
+            frmLumra& w = *v.window;
+            AppFolder = v.dir.path() + "/";
+            v.dir.file("Lumra.htm");
+            w.show();
+            QSignalSpy unloaded(&w, &frmLumra::unloaded);
+            const std::string third = v.dir.path("3.png");
+            bool gone = false; // the file goes while the question is open, not before
+            v.dialogs.whileOpen([&](const QString&) {
+                QVERIFY(!w.tmrTimer->enabled()); // nothing moves while a question is open
+                std::remove(gone ? third.c_str() : "");
+            });
+            for (const QString& step : input.split(", ")) {
+                const QStringList words = step.split(' ');
+                w.setWindowTitle("untouched");
+                w.mnuFile->hide();
+                if (step.startsWith("mnu")) {
+                    w.ShowPopupMenu();
+                    const QRect item = w.mnuFile->actionGeometry(w.findChild<QAction*>(step));
+                    QTest::mouseClick(w.mnuFile, Qt::LeftButton, {}, item.center());
+                } else if (words[0] == "click" || words[0] == "double") {
+                    QTest::mouseEvent(words[0] == "click" ? QTest::MouseClick : QTest::MouseDClick,
+                        words.contains("picture") ? static_cast<QWidget*>(w.imgPic[1]) : &w,
+                        words.contains("right") ? Qt::RightButton : Qt::LeftButton,
+                        words.contains("Ctrl") ? Qt::ControlModifier : Qt::NoModifier, { 2, 2 });
+                } else if (step.contains('@')) {
+                    const QKeyCombination key = QKeySequence(step.section('@', 0, 0))[0];
+                    QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(),
+                        step.section('@', 1).toUInt(), 0, 0);
+                    QCoreApplication::sendEvent(&w, &press);
+                } else if (words[0] == "seconds") { // the prompt answered so
+                    v.dialogs.answerInput(words[1]);
+                    w.mnuOptionsAutoAdvanceSeconds->trigger();
+                } else if (step == "tick") {
+                    QSignalSpy tick(w.tmrTimer, &IntervalTimer::Timer);
+                    QVERIFY(tick.wait());
+                    w.tmrTimer->setEnabled(false);
+                } else if (step == "load") { // start-up with these options stored
+                    profile.store({ { "Folder", QString::fromStdString(v.dir.path()) },
+                        { "Transparent", "True" }, { "AutoAdvanceSeconds", "5" } });
+                    PicturePaths.clear();
+                    w.Form_Load();
+                    // At the bottom right, 900 twips (60 pixels) above the screen's bottom.
+                    QCOMPARE(w.screen()->geometry().bottom() - w.frameGeometry().bottom(), 60);
+                } else if (step == "empty" || step == "one") {
+                    PicturePaths.clear();
+                    if (step == "one")
+                        AddFile(v.dir.path("1.png"));
+                } else if (step.startsWith("yes")) {
+                    v.dialogs.answerMessage(MsgAnswer::Yes);
+                    gone = step.endsWith("though gone");
+                } else if (step == "resize") {
+                    w.resize(w.size() + QSize(10, 10));
+                } else {
+                    QTest::keySequence(&w, QKeySequence(step));
+                }
+            }
+
+            QStringList seen;
+            const auto note = [&](qsizetype n, const QString& s) { seen << QStringList(n, s); };
+            const basOptions::OptionSet& o = basOptions::CurrentOptions;
+            const QString title = w.windowTitle();
+            IntervalTimer& timer = *w.tmrTimer;
+            note(w.CurrentIndex() != 3, QStringLiteral("at %1").arg(w.CurrentIndex()));
+            note(title != "untouched", title.isEmpty() ? "untitled" : "shows " + title);
+            note(!isThere(third), "gone");
+            note(PictureCount() >= 3 && PicturePaths.at(3).empty(), "emptied");
+            for (const auto& [on, name] : { std::pair { !o.Sorted, "unsorted" },
+                     { o.Reverse, "reverse" }, { o.AutoAdvance, "auto" },
+                     { o.Transparent, "transparent" }, { o.StayOnTop, "top" } })
+                note(on, name);
+            // The Reverse item goes with Sorted; the window turns see-through with Transparent.
+            QCOMPARE(w.mnuOptionsReverse->isVisible(), o.Sorted);
+            QCOMPARE(w.windowOpacity() < 1, o.Transparent);
+            note(timer.interval() != 2000, QStringLiteral("every %1").arg(timer.interval()));
+            note(timer.enabled(), "on");
+            // A tick is coming exactly when the timer runs with an interval; 0 never ticks.
+            QCOMPARE(timer.remainingTime() >= 0, timer.enabled() && timer.interval() > 0);
+            note(w.mnuFile->isVisible(), "menu");
+            for (const ScriptedDialogs::Shown& s : v.dialogs.shown()) {
+                const QString text = QString(s.text).remove(QString::fromStdString(AppFolder));
+                const QString kinds[] = { s.buttons == MsgButtons::YesNo ? text + " y/n" : text,
+                    "input " + s.defaultText, "folder", "open " + text };
+                seen << kinds[int(s.kind)];
+            }
+            note(w.findChildren<frmAbout*>().size(), "about");
+            note(w.imgPic[0]->isHidden() && w.imgPic[1]->isHidden(), "blank");
+            note(unloaded.size(), "closed");
+            note(!profile.stored().isEmpty(), "saved");
+            QVERIFY2(seen.join(", ") == effect, qPrintable(input + " -> " + seen.join(", ")));
+        }
+    }
+
+    void realDialogsShowTextsLiterally()
+    {
+        UserProfile profile;
+        Viewer v;
+        setDialogs(nullptr); // the Qt message box itself, answered from the event loop
+        const std::string tagged = PicturePaths.at(3) = drawPicture(v.dir, "x<u>.png", { 8, 8 });
+        QString seen;
+        QTimer answer;
+        answer.callOnTimeout([&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen = box->windowTitle() + ": " + box->text()
+                    + (box->textFormat() == Qt::PlainText ? "" : " as rich text")
+                    + (box->defaultButton() == box->button(QMessageBox::No) ? ", No" : "");
+                box->defaultButton()->click();
+            }
+        });
+        answer.start(10);
+        QTest::keyClick(v.window.get(), Qt::Key_Delete);
+        QCOMPARE(seen, "Lumra: Delete " + QString::fromStdString(tagged) + "?, No");
+        QVERIFY(isThere(tagged));
+    }
+
+    void nextIndex_data()
+    {
+        QTest::addColumn<QList<int>>("m"); // direction, index, count, sorted, reverse: lands on
+        using namespace Moves;
+        QTest::newRow("next wraps") << QList<int> { Next, 5, 5, true, false, 1 };
+        QTest::newRow("previous wraps") << QList<int> { Previous, 1, 5, true, false, 5 };
+        QTest::newRow("reverse next") << QList<int> { Next, 3, 5, true, true, 2 };
+        QTest::newRow("reverse previous") << QList<int> { Previous, 3, 5, true, true, 2 };
+        QTest::newRow("last") << QList<int> { Last, 3, 5, true, false, 5 };
+        QTest::newRow("random next draws") << QList<int> { Next, 1, 5, false, false, 4 };
+        QTest::newRow("random first") << QList<int> { First, 3, 5, false, false, 1 };
+    }
+
+    void nextIndex()
+    {
+        QFETCH(QList<int>, m);
+        QCOMPARE(Moves::nextIndex(m[0], m[1], m[2], m[3], m[4], [] { return 4; }), m[5]);
+    }
+
+    void fit_data()
+    {
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<QRect>("place"); // in a window of 200 x 200
+        QTest::newRow("natural size, centred") << QSize(50, 40) << QRect(75, 80, 50, 40);
+        QTest::newRow("wide, shrunk") << QSize(300, 150) << QRect(0, 50, 200, 100);
+        QTest::newRow("tall, shrunk") << QSize(100, 400) << QRect(75, 0, 50, 200);
+    }
+
+    void fit()
+    {
+        QFETCH(QSize, picture);
+        QFETCH(QRect, place);
+        UserProfile profile;
+        Viewer v(0, 0);
+        AddFile(drawPicture(v.dir, "p.png", picture));
+        v.window->resize(200, 200);
+        v.window->MovePic(Moves::Next);
+        QLabel* shown = v.window->imgPic[std::size_t(v.shownControl())];
+        QCOMPARE(shown->geometry(), place);
+        QCOMPARE(shown->hasScaledContents(), place.size() != picture);
+        // Decoded at the size it is shown: one picture pixel per device pixel.
+        QCOMPARE(shown->pixmap().size(), place.size());
+    }
+};
+
+QTEST_MAIN(ViewerTest)
+#include "tst_viewer.moc"
