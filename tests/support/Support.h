@@ -183,7 +183,6 @@ public:
         QString title; // input title or initial folder
         QString defaultText;
         MsgButtons buttons = MsgButtons::OK;
-        MsgIcon icon = MsgIcon::None;
     };
 
     ScriptedDialogs() { setDialogs(this); }
@@ -194,7 +193,6 @@ public:
     void answerMessage(MsgAnswer answer) { m_messages.push_back(answer); }
     void answerInput(std::optional<QString> answer) { m_inputs.push_back(std::move(answer)); }
     void answerFolder(const QString& folder) { m_folders.push_back(folder); }
-    void answerOpen(bool opened) { m_opens.push_back(opened); }
     // The next document handed over fails with this run-time error.
     void failOpen(int number, const QString& description)
     {
@@ -222,9 +220,9 @@ public:
     }
     void clear() { m_shown.clear(); }
 
-    MsgAnswer messageBox(const QString& text, MsgButtons buttons, MsgIcon icon) override
+    MsgAnswer messageBox(const QString& text, MsgButtons buttons, MsgIcon) override
     {
-        m_shown.push_back({ Kind::Message, text, {}, {}, buttons, icon });
+        m_shown.push_back({ Kind::Message, text, {}, {}, buttons });
         if (m_whileOpen)
             m_whileOpen(text);
         const MsgAnswer cancel = buttons == MsgButtons::OK ? MsgAnswer::OK
@@ -235,26 +233,24 @@ public:
     std::optional<QString> inputBox(
         const QString& prompt, const QString& title, const QString& defaultText) override
     {
-        m_shown.push_back(
-            { Kind::Input, prompt, title, defaultText, MsgButtons::OKCancel, MsgIcon::None });
+        m_shown.push_back({ Kind::Input, prompt, title, defaultText, MsgButtons::OKCancel });
         return next(m_inputs, std::optional<QString>());
     }
     QString chooseFolder(const QString& prompt, const QString& initialFolder) override
     {
-        m_shown.push_back(
-            { Kind::Folder, prompt, initialFolder, {}, MsgButtons::OKCancel, MsgIcon::None });
+        m_shown.push_back({ Kind::Folder, prompt, initialFolder, {}, MsgButtons::OKCancel });
         if (m_whileOpen)
             m_whileOpen(prompt);
         return next(m_folders, QString());
     }
     bool openDocument(const QString& target) override
     {
-        m_shown.push_back({ Kind::Open, target, {}, {}, MsgButtons::OK, MsgIcon::None });
+        m_shown.push_back({ Kind::Open, target, {}, {}, MsgButtons::OK });
         if (m_openFailure) {
             const auto [number, description] = *std::exchange(m_openFailure, std::nullopt);
             zbasErrorTrap::Raise(number, description);
         }
-        return next(m_opens, false);
+        return false; // as when no program takes the document
     }
 
 private:
@@ -269,7 +265,6 @@ private:
     std::deque<MsgAnswer> m_messages;
     std::deque<std::optional<QString>> m_inputs;
     std::deque<QString> m_folders;
-    std::deque<bool> m_opens;
     std::optional<std::pair<int, QString>> m_openFailure;
     std::vector<Shown> m_shown;
     std::function<void(const QString&)> m_whileOpen;
@@ -283,13 +278,12 @@ public:
     RecordingLauncher(const RecordingLauncher&) = delete;
     RecordingLauncher& operator=(const RecordingLauncher&) = delete;
 
-    bool answer = true; // what startProgram answers
     std::vector<QStringList> started; // each: the program, then its arguments
 
     bool startProgram(const QString& program, const QStringList& arguments) override
     {
         started.push_back(QStringList { program } + arguments);
-        return answer;
+        return true;
     }
 };
 
