@@ -72,6 +72,24 @@ QByteArray oriented(const QByteArray& jpeg, int orientation)
     return jpeg.left(2) + exif + char(orientation) + QByteArray(6, '\0') + jpeg.mid(2);
 }
 
+// The BMP as Qt writes it (bottom up, 24 bits a pixel) stored 32 bits a pixel, the fourth
+// byte of each pixel unused, or top down.
+QByteArray restored(const QByteArray& bmp, QSize size, bool wide)
+{
+    const qsizetype start = qFromLittleEndian<quint32>(bmp.constData() + 10);
+    const qsizetype stride = (size.width() * 3 + 3) / 4 * 4;
+    QByteArray out = bmp.left(start);
+    for (int y = 0; y < size.height(); ++y) {
+        const qsizetype row = start + stride * (wide ? y : size.height() - 1 - y);
+        for (int x = 0; wide && x < size.width(); ++x)
+            out += bmp.mid(row + 3 * x, 3) + char(x * y);
+        out += wide ? QByteArray() : bmp.mid(row, stride);
+    }
+    qToLittleEndian<qint32>(wide ? size.height() : -size.height(), out.data() + 22);
+    qToLittleEndian<quint16>(wide ? 32 : 24, out.data() + 28);
+    return out;
+}
+
 // How far a picture is from Qt's whole picture of bytes, upright and reduced smoothly: the
 // mean difference of their premultiplied channels.
 double offQt(const QImage& image, QByteArray bytes)
@@ -167,6 +185,20 @@ void tst_PictureLoader::loads_data()
     row("jpeg named.png", jpeg, size, 3);
     row("bmp named.gif", encoded(quarters(), "BMP"), size);
     row("gif named.bmp", gifBytes(quarters(), Opaque), size);
+    const QSize uneven(42, 30); // rows padded at every depth
+    const QByteArray bmp = encoded(quarters(Opaque, QImage::Format_RGB32, uneven), "BMP");
+    row("bmp, rows padded.bmp", bmp, uneven, 3, { 21, 10 });
+    row("bmp, 32 bits.bmp", restored(bmp, uneven, true), uneven, 3, { 21, 10 });
+    row("bmp, top down.bmp", restored(bmp, uneven, false), uneven, 3, { 21, 10 });
+    row("bmp, read in blocks.bmp",
+        encoded(quarters(Opaque, QImage::Format_RGB32, { 600, 250 }), "BMP"), { 600, 250 }, 3);
+    row("bmp, indexed.bmp", encoded(quarters(Opaque, QImage::Format_Indexed8, uneven), "BMP"),
+        uneven, 3, { 21, 10 });
+    row("bmp, 2 colours.bmp",
+        encoded(
+            quarters({ Qt::black, Qt::white, Qt::white, Qt::black }, QImage::Format_Mono, uneven),
+            "BMP"),
+        uneven, 3, { 21, 10 });
     row("animated, its first frame.gif", animated, size);
     row("caf\xE9.png", png, size, 0, size);
     row("turned a quarter.jpg", oriented(jpeg, 6), { 32, 64 }, 3, { 8, 64 });

@@ -1,5 +1,6 @@
 #include "picture/PictureLoader.h"
 
+#include "picture/BmpRows.h"
 #include "picture/PngRows.h"
 #include "system/RegularFile.h"
 
@@ -151,7 +152,10 @@ bool PictureLoader::open(const std::string& path)
     reader.setDecideFormatFromContent(true);
     if (!reader.canRead() || !isKnownFormat(reader.format()))
         return false;
-    const QSize stored = reader.size();
+    QSize stored = reader.size();
+    // Qt gives a BMP stored top down a negative height.
+    if (reader.format() == "bmp" && stored.height() < 0 && stored.height() > INT_MIN)
+        stored.setHeight(-stored.height());
     if (stored.isEmpty() || pixelsOf(stored) > MaxPixels)
         return false;
     if (reader.format() == "bmp" && !bmpIsWhole(opened->device))
@@ -183,12 +187,15 @@ QImage PictureLoader::read(QSize targetSize)
     QImageReader::setAllocationLimit(AllocationLimitMiB);
 
     // Qt's PNG reader scales each row as it decodes it, which costs more than decoding the
-    // whole picture and reducing it afterwards; a PNG is reduced by summing its rows instead.
-    if (m_opened->format == "png" && m_opened->upright && targetSize != m_opened->storedSize) {
+    // whole picture and reducing it afterwards, and its BMP reader cannot scale at all: a PNG
+    // or a plain BMP is reduced by summing its rows as they are read instead.
+    const auto readRows = m_opened->format == "png" && m_opened->upright ? PngRows::readReduced
+        : m_opened->format == "bmp"                                      ? BmpRows::readReduced
+                                                                         : nullptr;
+    if (readRows && targetSize != m_opened->storedSize) {
         if (!withinAllocationLimit(targetSize))
             return {};
-        if (std::optional<QImage> reduced
-            = PngRows::readReduced(device, m_opened->storedSize, targetSize))
+        if (std::optional<QImage> reduced = readRows(device, m_opened->storedSize, targetSize))
             return *reduced;
     }
 
