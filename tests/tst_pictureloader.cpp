@@ -90,6 +90,22 @@ QByteArray restored(const QByteArray& bmp, QSize size, bool wide)
     return out;
 }
 
+// The GIF's screen grown by 16 pixels each way, its background the third colour and the
+// frame put 8 pixels in; interlaced and with a transparent colour when asked.
+QByteArray framed(QByteArray gif, bool interlaced, int transparent = -1)
+{
+    const qsizetype frame = 13 + 3 * 128;
+    for (const qsizetype side : { 6, 8 })
+        qToLittleEndian<quint16>(
+            qFromLittleEndian<quint16>(gif.constData() + side) + 16, gif.data() + side);
+    gif[11] = 2;
+    qToLittleEndian<quint32>(0x00080008, gif.data() + frame + 1);
+    gif[frame + 9] = interlaced ? 0x40 : 0;
+    if (transparent >= 0)
+        gif.insert(frame, QByteArray("\x21\xF9\x04\x01\0\0", 6) + char(transparent) + '\0');
+    return gif;
+}
+
 // How far a picture is from Qt's whole picture of bytes, upright and reduced smoothly: the
 // mean difference of their premultiplied channels.
 double offQt(const QImage& image, QByteArray bytes)
@@ -200,6 +216,10 @@ void tst_PictureLoader::loads_data()
             "BMP"),
         uneven, 3, { 21, 10 });
     row("animated, its first frame.gif", animated, size);
+    row("gif, a frame on the screen.gif", framed(gifBytes(quarters(), Opaque), false), { 80, 48 },
+        3);
+    row("gif, interlaced, a colour transparent.gif", framed(gifBytes(quarters(), Opaque), true, 1),
+        { 80, 48 }, 3);
     row("caf\xE9.png", png, size, 0, size);
     row("turned a quarter.jpg", oriented(jpeg, 6), { 32, 64 }, 3, { 8, 64 });
     // A channel of 0xFF00 is 254 in 8 bits, not its high byte.

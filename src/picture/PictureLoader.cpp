@@ -1,6 +1,7 @@
 #include "picture/PictureLoader.h"
 
 #include "picture/BmpRows.h"
+#include "picture/GifRows.h"
 #include "picture/PngRows.h"
 #include "system/RegularFile.h"
 
@@ -187,10 +188,11 @@ QImage PictureLoader::read(QSize targetSize)
     QImageReader::setAllocationLimit(AllocationLimitMiB);
 
     // Qt's PNG reader scales each row as it decodes it, which costs more than decoding the
-    // whole picture and reducing it afterwards, and its BMP reader cannot scale at all: a PNG
-    // or a plain BMP is reduced by summing its rows as they are read instead.
+    // whole picture and reducing it afterwards, and its BMP and GIF readers cannot scale at
+    // all: these are reduced by summing their rows as they are decoded instead.
     const auto readRows = m_opened->format == "png" && m_opened->upright ? PngRows::readReduced
         : m_opened->format == "bmp"                                      ? BmpRows::readReduced
+        : m_opened->format == "gif"                                      ? GifRows::readReduced
                                                                          : nullptr;
     if (readRows && targetSize != m_opened->storedSize) {
         if (!withinAllocationLimit(targetSize))
