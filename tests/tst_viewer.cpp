@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <filesystem>
 
 using namespace basGeneral;
 
@@ -182,6 +183,71 @@ private slots:
         QTest::keyClick(v.window.get(), Qt::Key_Delete);
         QCOMPARE(seen, "Lumra: Delete " + QString::fromStdString(tagged) + "?, No");
         QVERIFY(isThere(tagged));
+    }
+
+    // Entry 3 shown, 4.png is decoded ahead. Each row changes something, then moves to the
+    // next: what is held ahead after the change, and the colour shown after the move.
+    void prefetch_data()
+    {
+        QTest::addColumn<QString>("held");
+        QTest::addColumn<QColor>("shown"); // invalid: nothing new shown
+        const QColor drawn = Qt::darkCyan, redrawn = Qt::red;
+        QTest::newRow("redrawn, same size and time: the picture decoded ahead") << "4.png" << drawn;
+        QTest::newRow("redrawn in place") << "4.png" << redrawn;
+        QTest::newRow("replaced") << "4.png" << redrawn;
+        QTest::newRow("deleted") << "4.png" << QColor();
+        QTest::newRow("resized") << "" << drawn;
+        QTest::newRow("Ctrl+R") << "" << drawn;
+        QTest::newRow("Ctrl+S") << "" << drawn;
+        QTest::newRow("Del") << "" << drawn;
+        QTest::newRow("Ctrl+F, the same folder") << "2.png" << QColor();
+    }
+    void prefetch()
+    {
+        QFETCH(QString, held);
+        QFETCH(QColor, shown);
+        namespace fs = std::filesystem;
+        UserProfile profile;
+        Viewer v;
+        frmLumra& w = *v.window;
+        const QString change = QTest::currentDataTag();
+        const auto ahead
+            = [&w] { return QFileInfo(QString::fromStdString(w.prefetched().held())).fileName(); };
+        // Drawn again as a BMP, whose size does not change with its colour.
+        const std::string fourth
+            = v.dir.file("4.png", pictureBytes({ 8, 8 }, Qt::darkCyan, "BMP").toStdString());
+        const std::string red = pictureBytes({ 8, 8 }, Qt::red, "BMP").toStdString();
+        w.MovePic(Moves::Previous);
+        QCOMPARE(ahead(), "1.png"); // the way of the last move
+        w.MovePic(Moves::Next);
+        QCOMPARE(ahead(), "4.png");
+        QTRY_VERIFY(w.prefetched().ready());
+        const fs::file_time_type stamp = fs::last_write_time(fourth);
+        if (change.startsWith("redrawn"))
+            std::ofstream(fourth, std::ios::binary | std::ios::in) << red;
+        if (change.startsWith("redrawn, same"))
+            fs::last_write_time(fourth, stamp);
+        if (change == "replaced")
+            fs::rename(v.dir.file("new.png", red), fourth);
+        if (change == "deleted")
+            fs::remove(fourth);
+        if (change == "resized")
+            w.show(), w.resize(w.size() + QSize(10, 10));
+        if (change.startsWith("Ctrl"))
+            v.dialogs.answerFolder(QString::fromStdString(v.dir.path())),
+                QTest::keySequence(&w, QKeySequence(change.section(',', 0, 0)));
+        if (change == "Del")
+            v.dialogs.answerMessage(MsgAnswer::Yes), QTest::keyClick(&w, Qt::Key_Delete);
+        QCOMPARE(ahead(), change == "Del" ? "5.png" : held);
+        if (change != "Del")
+            w.setWindowTitle(""), w.MovePic(Moves::Next);
+        const int control = v.shownControl();
+        // Reversed, the move goes back to 2.png; unsorted, it draws at random.
+        if (change != "Ctrl+S")
+            QCOMPARE(w.windowTitle() == "4.png" || change == "Ctrl+R", shown.isValid());
+        if (shown.isValid())
+            QVERIFY(control >= 0
+                && near(w.imgPic[control]->pixmap().toImage().pixelColor(4, 4), shown, 10));
     }
 
     void nextIndex_data()

@@ -50,6 +50,7 @@ public:
         return true;
     }
 
+    const sys::RegularFile& file() const { return m_file; }
     bool ranOut() const { return m_ranOut; }
     void clearRanOut() { m_ranOut = false; }
 
@@ -108,6 +109,14 @@ bool bmpIsWhole(QIODevice& device)
 
 qint64 pixelsOf(QSize size) { return qint64(size.width()) * size.height(); }
 
+// Qt's limit is one for the process; it is set once, before the first picture on any thread.
+void limitAllocations()
+{
+    static const bool limited
+        = (QImageReader::setAllocationLimit(PictureLoader::AllocationLimitMiB), true);
+    Q_UNUSED(limited);
+}
+
 // Qt refuses to decode a picture whose pixels need more memory than its allocation limit
 // allows; pictures Lumra decodes itself are held to the same limit.
 bool withinAllocationLimit(QSize size)
@@ -148,7 +157,7 @@ bool PictureLoader::open(const std::string& path)
     if (!opened->device.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
 
-    QImageReader::setAllocationLimit(AllocationLimitMiB);
+    limitAllocations();
     QImageReader reader(&opened->device);
     reader.setDecideFormatFromContent(true);
     if (!reader.canRead() || !isKnownFormat(reader.format()))
@@ -173,6 +182,13 @@ void PictureLoader::close() { m_opened.reset(); }
 
 bool PictureLoader::isOpen() const { return m_opened != nullptr; }
 
+std::optional<sys::RegularFile::Identity> PictureLoader::identity() const
+{
+    if (!m_opened)
+        return std::nullopt;
+    return m_opened->device.file().identity();
+}
+
 QSize PictureLoader::naturalSize() const
 {
     if (!m_opened)
@@ -185,7 +201,7 @@ QImage PictureLoader::read(QSize targetSize)
     if (!m_opened || targetSize.isEmpty() || pixelsOf(targetSize) > MaxPixels)
         return {};
     RegularFileDevice& device = m_opened->device;
-    QImageReader::setAllocationLimit(AllocationLimitMiB);
+    limitAllocations();
 
     // Qt's PNG reader scales each row as it decodes it, which costs more than decoding the
     // whole picture and reducing it afterwards, and its BMP and GIF readers cannot scale at

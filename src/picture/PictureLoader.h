@@ -5,10 +5,13 @@
 // name, and only regular files are opened. Sizes are in pixels and upright: a photo whose
 // EXIF orientation says it was taken in portrait is portrait here.
 
+#include "system/RegularFile.h"
+
 #include <QImage>
 #include <QSize>
 #include <QtGlobal>
 #include <memory>
+#include <optional>
 #include <string>
 
 class PictureLoader {
@@ -40,6 +43,9 @@ public:
     void close();
 
     bool isOpen() const;
+
+    // The open file as it was when it was opened; nothing when nothing is open.
+    std::optional<sys::RegularFile::Identity> identity() const;
 
     // The open picture's size in pixels after its orientation is applied; empty when
     // nothing is open.

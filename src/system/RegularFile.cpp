@@ -7,7 +7,7 @@ namespace sys {
 
 RegularFile::RegularFile(RegularFile&& other) noexcept
     : m_handle(other.m_handle)
-    , m_size(other.m_size)
+    , m_identity(other.m_identity)
 {
     other.m_handle = -1;
 }
@@ -17,7 +17,7 @@ RegularFile& RegularFile::operator=(RegularFile&& other) noexcept
     if (this != &other) {
         close();
         m_handle = other.m_handle;
-        m_size = other.m_size;
+        m_identity = other.m_identity;
         other.m_handle = -1;
     }
     return *this;

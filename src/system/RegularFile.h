@@ -12,6 +12,17 @@ namespace sys {
 
 class RegularFile {
 public:
+    // What tells one file from another and one version of it from the next: the same file
+    // rewritten in place gets another size or modification time, a file put in its place
+    // another device or file number.
+    struct Identity {
+        std::uint64_t device = 0;
+        std::uint64_t file = 0;
+        std::int64_t size = 0;
+        std::int64_t modified = 0; // in the system's own units
+        bool operator==(const Identity&) const = default;
+    };
+
     // Opens path (the file system's bytes; links are followed) for reading, or nothing when
     // it does not name a regular file or cannot be opened.
     static std::optional<RegularFile> open(const std::string& path);
@@ -23,23 +34,24 @@ public:
     ~RegularFile();
 
     // The file's size in bytes when it was opened.
-    std::int64_t size() const { return m_size; }
+    std::int64_t size() const { return m_identity.size; }
+    // The file as it was when it was opened.
+    const Identity& identity() const { return m_identity; }
 
     // Reads up to count bytes starting at offset into buffer. The number of bytes read,
     // fewer than count only at the end of the file; -1 when the read failed.
     std::int64_t readAt(std::int64_t offset, void* buffer, std::int64_t count) const;
 
 private:
-    RegularFile(std::intptr_t handle, std::int64_t size)
+    explicit RegularFile(std::intptr_t handle)
         : m_handle(handle)
-        , m_size(size)
     {
     }
     void close();
 
     // A descriptor on POSIX, a HANDLE on Windows; -1 when closed on both.
     std::intptr_t m_handle = -1;
-    std::int64_t m_size = 0;
+    Identity m_identity;
 };
 
 } // namespace sys

@@ -16,7 +16,7 @@ std::optional<RegularFile> RegularFile::open(const std::string& path)
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return std::nullopt;
-    RegularFile file(fd, 0);
+    RegularFile file(fd);
     struct stat info { };
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
@@ -25,7 +25,9 @@ std::optional<RegularFile> RegularFile::open(const std::string& path)
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
         return std::nullopt;
-    file.m_size = static_cast<std::int64_t>(info.st_size);
+    file.m_identity
+        = { std::uint64_t(info.st_dev), std::uint64_t(info.st_ino), std::int64_t(info.st_size),
+              std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec };
     return file;
 }
 

@@ -21,14 +21,18 @@ std::optional<RegularFile> RegularFile::open(const std::string& path)
         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return std::nullopt;
-    RegularFile file(reinterpret_cast<std::intptr_t>(handle), 0);
+    RegularFile file(reinterpret_cast<std::intptr_t>(handle));
     BY_HANDLE_FILE_INFORMATION info {};
     LARGE_INTEGER size {};
     if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(handle, &info)
         || (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0
         || !::GetFileSizeEx(handle, &size))
         return std::nullopt;
-    file.m_size = size.QuadPart;
+    const auto join = [](DWORD high, DWORD low) { return (std::uint64_t(high) << 32) | low; };
+    file.m_identity = {
+        info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow), size.QuadPart,
+        std::int64_t(join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime))
+    };
     return file;
 }
 

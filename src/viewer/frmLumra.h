@@ -4,11 +4,13 @@
 // the commands of its popup menu.
 
 #include "settings/basOptions.h"
+#include "viewer/Prefetch.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,8 @@ public:
 
     // Shows one picture file fitted into the client area.
     void SetPic(const std::string& path);
+    // The picture decoded ahead of the next move in list order.
+    const Prefetch& prefetched() const { return m_prefetch; }
     // Keeps the caption in step with the window state.
     void Form_Resize();
     // Moves through the list in a direction of Moves::Direction.
@@ -169,7 +173,18 @@ private:
     void addArgumentPictures();
     std::int32_t startFileIndex() const;
     void showEntry(std::int32_t index);
-    QRect fitPicture(QSize naturalPixels) const;
+    // What decides where a picture goes and at what size it is decoded.
+    struct Fit {
+        QSize client;
+        double twipsPerPixel = 0;
+        qreal ratio = 1;
+        bool operator==(const Fit&) const = default;
+    };
+    Fit currentFit() const;
+    static QRect fitPicture(QSize naturalPixels, const Fit& fit);
+    static std::optional<PreparedPicture> preparePicture(PictureLoader& loader, const Fit& fit);
+    // Starts decoding the entry the next move the same way would show.
+    void prefetchNext();
     void endProgram();
     void clearPictureList();
 
@@ -178,6 +193,9 @@ private:
     std::vector<std::string> m_folderArgs;
     std::int32_t m_currentIndex = 0;
     std::array<std::int16_t, 2> m_picSlot {};
+    Prefetch m_prefetch;
+    Fit m_prefetchFit;
+    std::int32_t m_lastStep = 1; // the way of the last move: Moves::Next or Moves::Previous
     bool m_unloaded = false;
     bool m_ended = false;
     QElapsedTimer m_frameWatch;

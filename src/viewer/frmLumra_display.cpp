@@ -4,6 +4,7 @@
 #include "viewer/frmLumra.h"
 
 #include "picture/PictureLoader.h"
+#include "viewer/Moves.h"
 #include "viewer/basGeneral.h"
 
 #include <QEvent>
@@ -20,14 +21,14 @@ double roundHalfEven(double value) { return std::nearbyint(value); }
 
 } // namespace
 
-QRect frmLumra::fitPicture(QSize naturalPixels) const
+QRect frmLumra::fitPicture(QSize naturalPixels, const Fit& fit)
 {
     // Sizes and positions are worked out in twips, as the window measures them.
-    const double tpp = twipsPerPixel();
+    const double tpp = fit.twipsPerPixel;
     const double W = naturalPixels.width() * tpp;
     const double H = naturalPixels.height() * tpp;
-    const double CW = width() * tpp;
-    const double CH = height() * tpp;
+    const double CW = fit.client.width() * tpp;
+    const double CH = fit.client.height() * tpp;
     double w = W;
     double h = H;
     if (!(W <= CW && H <= CH)) {
@@ -42,6 +43,25 @@ QRect frmLumra::fitPicture(QSize naturalPixels) const
     return QRect(qRound(left / tpp), qRound(top / tpp), qRound(w / tpp), qRound(h / tpp));
 }
 
+frmLumra::Fit frmLumra::currentFit() const
+{
+    return { size(), twipsPerPixel(), devicePixelRatioF() };
+}
+
+// The picture is decoded at the size it is shown: one picture pixel per device pixel.
+std::optional<PreparedPicture> frmLumra::preparePicture(PictureLoader& loader, const Fit& fit)
+{
+    const QSize pixels = loader.naturalSize();
+    const QSize natural(qRound(pixels.width() / fit.ratio), qRound(pixels.height() / fit.ratio));
+    PreparedPicture picture;
+    picture.place = fitPicture(natural, fit);
+    picture.shrunk = picture.place.size() != natural;
+    picture.image = loader.read(picture.shrunk ? picture.place.size() * fit.ratio : pixels);
+    if (picture.image.isNull())
+        return std::nullopt;
+    return picture;
+}
+
 void frmLumra::SetPic(const std::string& path)
 {
     m_picSlot[0] = m_picSlot[0] == 0 ? 1 : 0;
@@ -52,28 +72,42 @@ void frmLumra::SetPic(const std::string& path)
     previous->clear();
     next->setScaledContents(false);
 
-    // The picture is decoded at the size it is shown: one picture pixel per device pixel.
-    const qreal ratio = devicePixelRatioF();
-    QImage image;
-    QRect place;
-    {
+    // The picture decoded ahead is taken when it was made for this path and this window.
+    const Fit fit = currentFit();
+    std::optional<PreparedPicture> picture
+        = fit == m_prefetchFit ? m_prefetch.take(path) : std::nullopt;
+    m_prefetch.drop();
+    if (!picture) {
         PictureLoader loader;
         if (!loader.open(path))
             return;
-        const QSize pixels = loader.naturalSize();
-        const QSize natural(qRound(pixels.width() / ratio), qRound(pixels.height() / ratio));
-        place = fitPicture(natural);
-        const bool shrunk = place.size() != natural;
-        image = loader.read(shrunk ? place.size() * ratio : pixels);
-        if (image.isNull())
+        picture = preparePicture(loader, fit);
+        if (!picture)
             return;
-        next->setScaledContents(shrunk);
     }
-    QPixmap pixmap = QPixmap::fromImage(std::move(image));
-    pixmap.setDevicePixelRatio(ratio);
+    next->setScaledContents(picture->shrunk);
+    QPixmap pixmap = QPixmap::fromImage(std::move(picture->image));
+    pixmap.setDevicePixelRatio(fit.ratio);
     next->setPixmap(pixmap);
-    next->setGeometry(place);
+    next->setGeometry(picture->place);
     next->setVisible(true);
+}
+
+void frmLumra::prefetchNext()
+{
+    m_prefetch.drop();
+    const std::int32_t count = PictureCount();
+    // Random order draws at the moment of the move: nothing can be known ahead.
+    if (!basOptions::CurrentOptions.Sorted || count < 2 || m_currentIndex < 1)
+        return;
+    const std::int32_t ahead = Moves::nextIndex(
+        m_lastStep, m_currentIndex, count, true, basOptions::CurrentOptions.Reverse, nullptr);
+    const std::string& path = PicturePaths.at(ahead);
+    if (path.empty())
+        return;
+    m_prefetchFit = currentFit();
+    m_prefetch.start(
+        path, [fit = m_prefetchFit](PictureLoader& loader) { return preparePicture(loader, fit); });
 }
 
 void frmLumra::Form_Resize()
@@ -94,6 +128,7 @@ void frmLumra::Form_Resize()
 void frmLumra::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    m_prefetch.drop();
     Form_Resize();
 }
 

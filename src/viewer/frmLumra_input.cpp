@@ -176,6 +176,7 @@ void frmLumra::deleteCommand()
             DeleteQuestion.arg(QString::fromLocal8Bit(path)), MsgButtons::YesNo, MsgIcon::Question);
     });
     if (asked && answer == MsgAnswer::Yes) {
+        m_prefetch.drop();
         onError([&] { RemoveFile(path); });
         onError([&] { PicturePaths.at(index).clear(); });
         onError([&] { MovePic(Moves::Next); });

@@ -47,6 +47,8 @@ void frmLumra::MovePic(std::int32_t direction)
     // any other failure gets the short report and ends the move.
     auto onError = Handler::brief().ignoring(zbasErrorTrap::SubscriptOutOfRange);
     const std::int32_t start = m_currentIndex;
+    m_lastStep
+        = direction == Moves::Previous || direction == Moves::Last ? Moves::Previous : Moves::Next;
     int passes = 0;
     for (;;) {
         const std::int32_t count = PictureCount();
@@ -78,6 +80,7 @@ void frmLumra::showEntry(std::int32_t index)
     m_currentIndex = index;
     if (!onError([&] { SetPic(PicturePaths.at(index)); }))
         return;
+    onError([&] { prefetchNext(); });
     onError([&] {
         if (tmrTimer->interval() >= 1000)
             setCaption(QString::fromLocal8Bit(GetFileName(PicturePaths.at(index))));
@@ -98,11 +101,17 @@ void frmLumra::mnuOptionsAutoAdvance_Click()
     tmrTimer->setEnabled(flipOption(mnuOptionsAutoAdvance));
 }
 
-void frmLumra::mnuOptionsReverse_Click() { flipOption(mnuOptionsReverse); }
+// A change of order changes the next picture: the one decoded ahead goes.
+void frmLumra::mnuOptionsReverse_Click()
+{
+    flipOption(mnuOptionsReverse);
+    m_prefetch.drop();
+}
 
 void frmLumra::mnuOptionsSorted_Click()
 {
     mnuOptionsReverse->setVisible(flipOption(mnuOptionsSorted));
+    m_prefetch.drop();
 }
 
 void frmLumra::mnuOptionsAutoAdvanceSeconds_Click()

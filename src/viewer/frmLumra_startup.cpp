@@ -151,6 +151,7 @@ void frmLumra::clearPictureList()
 {
     PicturePaths.clear();
     m_currentIndex = 0;
+    m_prefetch.drop();
 }
 
 void frmLumra::ParseCommandLine()

@@ -1,0 +1,70 @@
+#include "viewer/Prefetch.h"
+
+#include "picture/PictureLoader.h"
+
+#include <QThreadPool>
+#include <condition_variable>
+#include <mutex>
+#include <utility>
+
+struct Prefetch::Job {
+    explicit Job(std::string picturePath)
+        : path(std::move(picturePath))
+    {
+    }
+
+    const std::string path;
+    mutable std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    std::optional<PreparedPicture> picture;
+    std::optional<sys::RegularFile::Identity> file;
+};
+
+void Prefetch::start(const std::string& path, Decode decode)
+{
+    auto job = std::make_shared<Job>(path);
+    m_job = job;
+    // The job is shared with the worker, which keeps it alive until it is done, taken or not.
+    QThreadPool::globalInstance()->start([job, decode = std::move(decode)] {
+        std::optional<PreparedPicture> picture;
+        std::optional<sys::RegularFile::Identity> file;
+        {
+            PictureLoader loader;
+            if (loader.open(job->path)) {
+                file = loader.identity();
+                picture = decode(loader);
+            }
+        }
+        const std::lock_guard lock(job->mutex);
+        job->picture = std::move(picture);
+        job->file = file;
+        job->done = true;
+        job->ended.notify_all();
+    });
+}
+
+std::optional<PreparedPicture> Prefetch::take(const std::string& path)
+{
+    const std::shared_ptr<Job> job = std::exchange(m_job, nullptr);
+    if (!job || job->path != path)
+        return std::nullopt;
+    std::unique_lock lock(job->mutex);
+    job->ended.wait(lock, [&job] { return job->done; });
+    if (!job->picture)
+        return std::nullopt;
+    const std::optional<sys::RegularFile> now = sys::RegularFile::open(path);
+    if (!now || now->identity() != job->file)
+        return std::nullopt;
+    return std::move(job->picture);
+}
+
+std::string Prefetch::held() const { return m_job ? m_job->path : std::string(); }
+
+bool Prefetch::ready() const
+{
+    if (!m_job)
+        return false;
+    const std::lock_guard lock(m_job->mutex);
+    return m_job->done;
+}
