@@ -14,6 +14,7 @@
 
 #include "BenchData.h"
 #include "JpegFloor.h"
+#include "viewer/Moves.h"
 #include "viewer/basFindFile.h"
 #include "viewer/basGeneral.h"
 #include "viewer/frmLumra.h"
@@ -26,6 +27,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <dirent.h>
@@ -121,6 +123,30 @@ void showWithViewer(benchmark::State& state, const ShowCase& show)
         show.viewer->SetPic(show.picture->path);
         benchmark::DoNotOptimize(shownControl(*show.viewer));
     }
+}
+
+// The move to the next of two pictures in list order, from the first just shown: with the
+// second decoded ahead (its decode finished before the move), or with nothing held ahead.
+void moveToNext(benchmark::State& state, frmLumra* viewer, const std::vector<std::string>& list,
+    bool prefetched)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        basGeneral::PicturePaths.clear();
+        for (const std::string& path : list)
+            basGeneral::AddFile(path);
+        basOptions::CurrentOptions.Sorted = true;
+        basOptions::CurrentOptions.Reverse = false;
+        viewer->MovePic(Moves::First);
+        while (!viewer->prefetched().ready())
+            QThread::msleep(1);
+        if (!prefetched) // a change of order, undone, lets go of the picture ahead
+            viewer->mnuOptionsSorted_Click(), viewer->mnuOptionsSorted_Click();
+        state.ResumeTiming();
+        viewer->MovePic(Moves::Next);
+        benchmark::DoNotOptimize(shownControl(*viewer));
+    }
+    basGeneral::PicturePaths.clear();
 }
 
 // The baseline: the whole picture decoded, then reduced smoothly to the same size.
@@ -308,6 +334,17 @@ int main(int argc, char** argv)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
     }
+    const std::string nextCase = "next-prefetched-6000x4000-jpeg";
+    const std::string coldCase = "next-cold-6000x4000-jpeg";
+    const std::vector<std::string> twoPhotos = { pictures[0].path, root + "/photo-2.jpg" };
+    writeOrDie(
+        QFile::copy(QString::fromStdString(twoPhotos[0]), QString::fromStdString(twoPhotos[1])),
+        twoPhotos[1]);
+    for (const bool prefetched : { true, false })
+        benchmark::RegisterBenchmark((prefetched ? nextCase : coldCase).c_str(), moveToNext,
+            viewers[0].get(), twoPhotos, prefetched)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     const std::string listCase = "folder-100000-list-and-sort";
     const std::string onePassCase = "folder-100000-one-pass-list-and-sort";
     benchmark::RegisterBenchmark(
@@ -332,6 +369,7 @@ int main(int argc, char** argv)
         if (show.picture->jpeg)
             printRatio(reporter, show.name, show.name + "." + DctFloor, DctFloor);
     }
+    printRatio(reporter, nextCase, coldCase, coldCase);
     printRatio(reporter, listCase, listCase + "." + BareReaddir, BareReaddir);
     printRatio(reporter, onePassCase, listCase + "." + BareReaddir, BareReaddir);
     std::fflush(stdout);
