@@ -10,20 +10,28 @@
 #include <QImageIOHandler>
 #include <QImageReader>
 #include <QtEndian>
-#include <algorithm>
-#include <array>
 #include <optional>
 
 namespace {
 
-// The formats the picture list names. Qt may have plugins for many more; a TIFF or WebP
-// file named like a picture is treated as undecodable, as the list never asks for one.
-constexpr std::array<const char*, 4> KnownFormats = { "bmp", "gif", "jpeg", "png" };
-
-bool isKnownFormat(const QByteArray& format)
+// The format told by the first bytes, among the four the picture list names. Qt may have
+// plugins for many more; a TIFF or WebP file named like a picture is treated as undecodable,
+// as the list never asks for one. Telling the format here, rather than asking every plugin
+// Qt has, spares loading them all before the first picture.
+QByteArray formatOf(QIODevice& device)
 {
-    return std::any_of(KnownFormats.begin(), KnownFormats.end(),
-        [&](const char* known) { return format == known; });
+    const QByteArray head = device.seek(0) ? device.read(8) : QByteArray();
+    if (!device.seek(0))
+        return {};
+    if (head.startsWith("BM"))
+        return "bmp";
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
+        return "gif";
+    if (head.startsWith("\xFF\xD8"))
+        return "jpeg";
+    if (head == "\x89PNG\r\n\x1A\n")
+        return "png";
+    return {};
 }
 
 // Hands an open regular file to Qt's readers. It is unbuffered, so Qt's idea of the
@@ -158,19 +166,22 @@ bool PictureLoader::open(const std::string& path)
         return false;
 
     limitAllocations();
-    QImageReader reader(&opened->device);
-    reader.setDecideFormatFromContent(true);
-    if (!reader.canRead() || !isKnownFormat(reader.format()))
+    const QByteArray format = formatOf(opened->device);
+    if (format.isEmpty())
+        return false;
+    QImageReader reader(&opened->device, format);
+    reader.setAutoDetectImageFormat(false);
+    if (!reader.canRead())
         return false;
     QSize stored = reader.size();
     // Qt gives a BMP stored top down a negative height.
-    if (reader.format() == "bmp" && stored.height() < 0 && stored.height() > INT_MIN)
+    if (format == "bmp" && stored.height() < 0 && stored.height() > INT_MIN)
         stored.setHeight(-stored.height());
     if (stored.isEmpty() || pixelsOf(stored) > MaxPixels)
         return false;
-    if (reader.format() == "bmp" && !bmpIsWhole(opened->device))
+    if (format == "bmp" && !bmpIsWhole(opened->device))
         return false;
-    opened->format = reader.format();
+    opened->format = format;
     opened->storedSize = stored;
     opened->quarterTurn = (reader.transformation() & QImageIOHandler::TransformationRotate90) != 0;
     opened->upright = reader.transformation() == QImageIOHandler::TransformationNone;
