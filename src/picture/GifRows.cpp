@@ -1,28 +1,52 @@
 #include "picture/GifRows.h"
 
+#include "picture/GifLzw.h"
 #include "picture/RowReducer.h"
 
 #include <QIODevice>
 #include <algorithm>
+#include <cstring>
 #include <gif_lib.h>
 #include <memory>
 #include <vector>
 
 namespace {
 
-// What giflib reads from, and whether it found the file's end before it was done.
+// What giflib reads from, and whether it found the file's end before it was done. giflib
+// asks for a byte or a block at a time, so the file is read in larger pieces here.
 struct Source {
+    explicit Source(QIODevice& from)
+        : device(from)
+    {
+    }
     QIODevice& device;
+    std::vector<char> buffer = std::vector<char>(std::size_t(64) * 1024);
+    std::size_t at = 0;
+    std::size_t end = 0;
     bool ranOut = false;
 };
 
 int readSource(GifFileType* gif, GifByteType* data, int length)
 {
     auto* source = static_cast<Source*>(gif->UserData);
-    const qint64 got = source->device.read(reinterpret_cast<char*>(data), length);
-    if (got < length)
-        source->ranOut = true;
-    return int(std::max<qint64>(got, 0));
+    int copied = 0;
+    while (copied < length) {
+        if (source->at == source->end) {
+            const qint64 got
+                = source->device.read(source->buffer.data(), qint64(source->buffer.size()));
+            source->at = 0;
+            source->end = std::size_t(std::max<qint64>(got, 0));
+            if (source->end == 0) {
+                source->ranOut = true;
+                break;
+            }
+        }
+        const std::size_t taken = std::min(std::size_t(length - copied), source->end - source->at);
+        std::memcpy(data + copied, source->buffer.data() + source->at, taken);
+        source->at += taken;
+        copied += int(taken);
+    }
+    return copied;
 }
 
 struct CloseGif {
@@ -49,9 +73,27 @@ public:
     }
     bool alpha() const { return m_alpha; }
     int channels() const { return m_alpha ? 4 : 3; }
-    const uchar* colour(int index) const { return &m_colours[std::size_t(index * channels())]; }
+
+    // Lays a line of indexes out as colours.
+    void expand(const GifPixelType* line, int length, uchar* out) const
+    {
+        if (m_alpha)
+            expand<4>(line, length, out);
+        else
+            expand<3>(line, length, out);
+    }
 
 private:
+    template <int Channels> void expand(const GifPixelType* line, int length, uchar* out) const
+    {
+        const uchar* colours = m_colours.data();
+        for (int x = 0; x < length; ++x, out += Channels) {
+            const uchar* colour = colours + std::size_t(line[x]) * Channels;
+            for (int channel = 0; channel < Channels; ++channel)
+                out[channel] = colour[channel];
+        }
+    }
+
     bool m_alpha;
     std::vector<uchar> m_colours;
 };
@@ -115,35 +157,54 @@ std::optional<QImage> readReduced(QIODevice& device, QSize storedSize, QSize tar
             background[at] = screen.Red, background[at + 1] = screen.Green,
             background[at + 2] = screen.Blue;
 
-    // An interlaced frame comes as every eighth line, then the fourth ones between, then
-    // the second ones, then the rest: it is held whole before it is laid out.
-    const int frameRows = frame.Interlace ? frame.Height : 1;
-    std::vector<GifPixelType> indexes(std::size_t(frame.Width) * frameRows);
-    if (frame.Interlace) {
+    // The frame's rows come from its coded data. An interlaced frame comes as every eighth
+    // line, then the fourth ones between, then the second ones, then the rest: it is held
+    // whole, one byte a pixel, before it is laid out.
+    int codeSize = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetCode(gif.get(), &codeSize, &block) != GIF_OK)
+        return source.ranOut ? std::optional(QImage()) : std::nullopt;
+    GifLzw lzw(codeSize, frame.Width, frame.Height);
+    if (!lzw.valid())
+        return std::nullopt;
+    std::vector<int> interlacedRows;
+    if (frame.Interlace)
         for (const auto& [start, step] : { std::pair { 0, 8 }, { 4, 8 }, { 2, 4 }, { 1, 2 } })
             for (int y = start; y < frame.Height; y += step)
-                if (DGifGetLine(gif.get(), &indexes[std::size_t(y) * frame.Width], frame.Width)
-                    != GIF_OK)
-                    return source.ranOut ? std::optional(QImage()) : std::nullopt;
-    }
+                interlacedRows.push_back(y);
+    std::vector<GifPixelType> indexes(
+        frame.Interlace ? std::size_t(frame.Width) * frame.Height : 0);
 
     RowReducer reducer(storedSize, targetSize, palette.alpha());
     std::vector<uchar> row = background;
-    for (int y = 0; y < storedSize.height(); ++y) {
-        const int frameY = y - frame.Top;
-        if (frameY < 0 || frameY >= frame.Height) {
+    int y = 0; // the next row of the screen
+    auto layRow = [&](const GifPixelType* line) {
+        for (; y < frame.Top; ++y)
             reducer.addRow(background.data());
-            continue;
-        }
-        GifPixelType* line
-            = frame.Interlace ? &indexes[std::size_t(frameY) * frame.Width] : indexes.data();
-        if (!frame.Interlace && DGifGetLine(gif.get(), line, frame.Width) != GIF_OK)
-            return source.ranOut ? std::optional(QImage()) : std::nullopt;
-        uchar* out = &row[std::size_t(frame.Left) * channels];
-        for (int x = 0; x < frame.Width; ++x, out += channels)
-            std::copy_n(palette.colour(line[x]), channels, out);
+        palette.expand(line, frame.Width, &row[std::size_t(frame.Left) * channels]);
         reducer.addRow(row.data());
+        ++y;
+    };
+    const GifLzw::RowSink sink = [&](const GifPixelType* line) {
+        if (frame.Interlace)
+            std::copy_n(line, frame.Width,
+                &indexes[std::size_t(interlacedRows[std::size_t(lzw.rowsDone())]) * frame.Width]);
+        else
+            layRow(line);
+    };
+    while (block && !lzw.finished()) {
+        if (!lzw.decode(block + 1, block[0], sink))
+            return std::nullopt;
+        if (!lzw.finished() && DGifGetCodeNext(gif.get(), &block) != GIF_OK)
+            return source.ranOut ? std::optional(QImage()) : std::nullopt;
     }
+    if (lzw.rowsDone() < frame.Height)
+        return source.ranOut ? std::optional(QImage()) : std::nullopt;
+    if (frame.Interlace)
+        for (int frameY = 0; frameY < frame.Height; ++frameY)
+            layRow(&indexes[std::size_t(frameY) * frame.Width]);
+    for (; y < storedSize.height(); ++y)
+        reducer.addRow(background.data());
     return reducer.takeResult();
 }
 

@@ -14,11 +14,14 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QImage>
 #include <QLabel>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
+#include <bit>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -72,8 +75,10 @@ private:
     QTemporaryDir m_dir;
 };
 
-// Qt writes no GIF: a 128-colour table and LZW codes that stay 8 bits wide because the table
-// is cleared long before it grows. Every pixel must be one of the palette's colours.
+// Qt writes no GIF: a 128-colour table and the pixels LZW coded as an encoder codes them,
+// the codes growing from 8 bits to 12 and the table, once full, kept for a thousand codes
+// before a clear code starts a new one.
+// Every pixel must be one of the palette's colours.
 inline QByteArray gifBytes(const QImage& image, const QList<QColor>& palette)
 {
     QByteArray bytes("GIF89a");
@@ -94,13 +99,41 @@ inline QByteArray gifBytes(const QImage& image, const QList<QColor>& palette)
     little16(image.height());
     bytes.append("\0\7", 2); // minimum code size: clear is 128, end is 129
     QByteArray codes;
+    quint32 bits = 0;
+    int bitCount = 0;
+    QHash<int, int> table; // a string's code by its prefix's code and last index
+    int next = 130;
+    int codesWhileFull = 0;
+    const auto put = [&](int code) {
+        bits |= quint32(code) << bitCount;
+        bitCount += std::min(12, int(std::bit_width(unsigned(next - 1))));
+        for (; bitCount >= 8; bits >>= 8, bitCount -= 8)
+            codes.append(char(bits & 0xFF));
+    };
+    put(128);
+    int prefix = -1;
     for (int at = 0; at < image.width() * image.height(); ++at) {
-        if (at % 64 == 0)
-            codes.append(char(128));
-        codes.append(
-            char(palette.indexOf(QColor(image.pixel(at % image.width(), at / image.width())))));
+        const int index
+            = int(palette.indexOf(QColor(image.pixel(at % image.width(), at / image.width()))));
+        if (const auto string = table.constFind(prefix * 256 + index);
+            prefix >= 0 && string != table.constEnd()) {
+            prefix = *string;
+            continue;
+        }
+        if (prefix >= 0) {
+            put(prefix);
+            if (next < 4096)
+                table.insert(prefix * 256 + index, next++);
+            else if (++codesWhileFull == 1000) // then a fresh table
+                put(128), table.clear(), next = 130;
+        }
+        prefix = index;
     }
-    codes.append(char(129));
+    put(prefix);
+    next += next < 4096 ? 1 : 0; // the end code is read after the last string is entered
+    put(129);
+    if (bitCount > 0)
+        codes.append(char(bits & 0xFF));
     for (qsizetype at = 0; at < codes.size(); at += 255)
         bytes.append(char(codes.mid(at, 255).size())).append(codes.mid(at, 255));
     return bytes.append("\0\x3B", 2);
