@@ -308,14 +308,18 @@ void tst_PictureLoader::loads()
         QCOMPARE(image.size(), target);
         QCOMPARE_LE(offQt(image, bytes), tolerance);
     }
-    // Every GIF and BMP that shows here is one that is reduced while it is decoded, so a
-    // fault there cannot hide behind Qt's whole decode.
+    // Every GIF and BMP that shows here is reduced while it is decoded, to exactly the box
+    // means of Qt's whole picture, so a fault there cannot hide behind Qt's decode.
     const auto readRows = bytes.startsWith("GIF") ? GifRows::readReduced
         : bytes.startsWith("BM")                  ? BmpRows::readReduced
                                                   : nullptr;
     QFile file(QString::fromStdString(path));
-    if (readRows && !image.isNull() && target != natural && file.open(QIODevice::ReadOnly))
-        QCOMPARE(readRows(file, natural, target), image);
+    if (readRows && !image.isNull() && target != natural && file.open(QIODevice::ReadOnly)) {
+        const std::optional<QImage> streamed = readRows(file, natural, target);
+        QVERIFY(streamed);
+        QCOMPARE(streamed->convertToFormat(QImage::Format_ARGB32_Premultiplied),
+            boxMeans(QImage::fromData(bytes), target));
+    }
 }
 
 // The user's QT_IMAGEIO_MAXALLOC wins over Lumra's own limit. Qt reads it once a process, so
