@@ -1,5 +1,6 @@
 #include "JpegFloor.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <jpeglib.h>
@@ -22,20 +23,19 @@ struct ErrorManager {
 
 } // namespace
 
-int scaleDenominator(QSize storedSize, QSize target)
+int scaleDenominator(int storedWidth, int storedHeight, int targetWidth, int targetHeight)
 {
-    if (target.isEmpty())
+    if (targetWidth <= 0 || targetHeight <= 0)
         return 1;
-    const int ratio
-        = std::min(storedSize.width() / target.width(), storedSize.height() / target.height());
+    const int ratio = std::min(storedWidth / targetWidth, storedHeight / targetHeight);
     return ratio >= 8 ? 8 : ratio >= 4 ? 4 : ratio >= 2 ? 2 : 1;
 }
 
-QSize decode(const std::string& path, int denominator)
+bool decode(const std::string& path, int denominator)
 {
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file)
-        return {};
+        return false;
     jpeg_decompress_struct info {};
     ErrorManager errors {};
     info.err = jpeg_std_error(&errors.manager);
@@ -45,7 +45,7 @@ QSize decode(const std::string& path, int denominator)
     std::vector<JSAMPLE> pixels;
     if (setjmp(errors.escape) != 0) {
         jpeg_destroy_decompress(&info);
-        return {};
+        return false;
     }
     jpeg_create_decompress(&info);
     jpeg_stdio_src(&info, file.get());
@@ -54,7 +54,6 @@ QSize decode(const std::string& path, int denominator)
     info.scale_denom = static_cast<unsigned>(denominator);
     info.out_color_space = JCS_EXT_BGRX;
     jpeg_start_decompress(&info);
-    const QSize size(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
     pixels.resize(std::size_t(info.output_width) * info.output_height * 4);
     while (info.output_scanline < info.output_height) {
         JSAMPROW row = pixels.data() + std::size_t(info.output_scanline) * info.output_width * 4;
@@ -62,7 +61,7 @@ QSize decode(const std::string& path, int denominator)
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
-    return size;
+    return true;
 }
 
 } // namespace jpegfloor

@@ -14,6 +14,7 @@
 
 #include "BenchData.h"
 #include "JpegFloor.h"
+#include "VirtualScreen.h"
 #include "viewer/Moves.h"
 #include "viewer/basFindFile.h"
 #include "viewer/basGeneral.h"
@@ -29,10 +30,14 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstdio>
 #include <dirent.h>
+#include <fcntl.h>
 #include <map>
 #include <memory>
+#include <poll.h>
+#include <spawn.h>
 #include <vector>
 
 namespace {
@@ -169,9 +174,10 @@ void showFullDecode(benchmark::State& state, const ShowCase& show, QLabel* label
 // The floor: libjpeg-turbo alone, at the DCT scale chosen for the shown size.
 void decodeDctScaled(benchmark::State& state, const ShowCase& show)
 {
-    const int denominator = jpegfloor::scaleDenominator(show.stored, show.shown);
+    const int denominator = jpegfloor::scaleDenominator(
+        show.stored.width(), show.stored.height(), show.shown.width(), show.shown.height());
     for (auto _ : state) {
-        if (jpegfloor::decode(show.picture->path, denominator).isEmpty()) {
+        if (!jpegfloor::decode(show.picture->path, denominator)) {
             state.SkipWithError("libjpeg did not decode the picture");
             break;
         }
@@ -220,6 +226,72 @@ void bareReaddir(benchmark::State& state, const std::string& folder, int entries
     }
     if (count != entries + 2)
         state.SkipWithError("readdir did not see every entry");
+}
+
+// A program started afresh by a launch case: its command line and its whole environment.
+struct Launch {
+    QStringList command;
+    QStringList environment;
+};
+
+// Starts the program with a pipe as its descriptor 3 and times it from the start until it
+// writes a byte there: once it has painted what it shows (see painted_signal.cpp). It is
+// waited for outside the time.
+void launch(benchmark::State& state, const Launch& program)
+{
+    std::vector<QByteArray> texts;
+    const auto pointers = [&texts](const QStringList& list) {
+        std::vector<char*> result;
+        for (const QString& text : list)
+            result.push_back(texts.emplace_back(text.toLocal8Bit()).data());
+        result.push_back(nullptr);
+        return result;
+    };
+    texts.reserve(std::size_t(program.command.size() + program.environment.size()));
+    std::vector<char*> argv = pointers(program.command);
+    std::vector<char*> envp = pointers(program.environment);
+    for (auto _ : state) {
+        int report[2];
+        if (::pipe2(report, O_CLOEXEC) != 0) {
+            state.SkipWithError("no pipe");
+            break;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, report[1], 3);
+        const auto start = std::chrono::steady_clock::now();
+        pid_t pid = 0;
+        const bool started
+            = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(report[1]);
+        pollfd reply { report[0], POLLIN, 0 };
+        char byte = 0;
+        const bool reported
+            = started && ::poll(&reply, 1, 30'000) == 1 && ::read(report[0], &byte, 1) == 1;
+        const auto end = std::chrono::steady_clock::now();
+        ::close(report[0]);
+        if (started && !reported)
+            ::kill(pid, SIGKILL);
+        if (started)
+            ::waitpid(pid, nullptr, 0);
+        if (!reported) {
+            state.SkipWithError("the program did not report that it had shown its picture");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+}
+
+void printRatioToSum(const MedianReporter& reporter, const std::string& name,
+    const std::string& first, const std::string& second)
+{
+    const auto measured = reporter.median(name);
+    const auto one = reporter.median(first);
+    const auto other = reporter.median(second);
+    if (measured && one && other)
+        std::printf("BENCH %s %.1f vs %s %.1f + %s %.1f ratio %.2f\n", name.c_str(), *measured,
+            first.c_str(), *one, second.c_str(), *other, *measured / (*one + *other));
 }
 
 std::optional<double> peakMiB(const QStringList& arguments, double* idleMiB)
@@ -289,6 +361,14 @@ int main(int argc, char** argv)
         writeOrDie(benchdata::writeGif(benchdata::photo(QSize(4000, 3000)), pictures.back().path),
             pictures.back().path);
     }
+    for (const char* folder : { "/small", "/big" })
+        writeOrDie(QDir().mkdir(QString::fromStdString(root + folder)), root + folder);
+    writeOrDie(
+        benchdata::writeJpeg(benchdata::photo(QSize(800, 600)), root + "/small/photo.jpg", 90),
+        root + "/small/photo.jpg");
+    writeOrDie(QFile::copy(QString::fromStdString(pictures[0].path),
+                   QString::fromStdString(root + "/big/photo.jpg")),
+        root + "/big/photo.jpg");
     constexpr int FolderSize = 100'000;
     const std::string folder = root + "/folder";
     const benchdata::FolderContents contents = benchdata::makeFolder(folder, FolderSize);
@@ -360,6 +440,43 @@ int main(int argc, char** argv)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
 
+    // Launches: the real program started on a folder of one picture, timed until the picture
+    // is painted, against a bare Qt window of the designed client area's size, on a virtual
+    // X screen when Xvfb is there.
+    const VirtualScreen screen;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", screen.display().isEmpty() ? "offscreen" : "xcb");
+    environment.insert("DISPLAY", screen.display());
+    environment.insert("LUMRA_BENCH_PAINT_FD", "3");
+    std::fprintf(stderr, "Launches run on %s\n",
+        screen.display().isEmpty() ? "the offscreen platform (no Xvfb)" : "Xvfb");
+    const QString bin = QCoreApplication::applicationDirPath();
+    QProcessEnvironment floorEnvironment = environment;
+    environment.insert("LD_PRELOAD", LUMRA_BENCH_PAINTED_LIBRARY);
+    QProcessEnvironment windowEnvironment = environment;
+    environment.insert("LUMRA_BENCH_PAINTED", "picture");
+    const std::string bareCase = "launch-bare-qt-window";
+    const std::string floorCase = "launch-6000x4000-jpeg.bare-eighth-decode";
+    const std::vector<std::pair<std::string, Launch>> launches = {
+        { bareCase,
+            { { bin + "/lumra_bench_bare_window", QString::number(clients[0].size.width()),
+                  QString::number(clients[0].size.height()) },
+                windowEnvironment.toStringList() } },
+        { "launch-800x600-jpeg",
+            { { LUMRA_PROGRAM, QString::fromStdString(root + "/small") },
+                environment.toStringList() } },
+        { "launch-6000x4000-jpeg",
+            { { LUMRA_PROGRAM, QString::fromStdString(root + "/big") },
+                environment.toStringList() } },
+        { floorCase,
+            { { bin + "/lumra_bench_jpeg_floor", QString::fromStdString(root + "/big/photo.jpg") },
+                floorEnvironment.toStringList() } },
+    };
+    for (const auto& [name, program] : launches)
+        benchmark::RegisterBenchmark(name.c_str(), launch, program)
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime();
+
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
@@ -372,6 +489,8 @@ int main(int argc, char** argv)
     printRatio(reporter, nextCase, coldCase, coldCase);
     printRatio(reporter, listCase, listCase + "." + BareReaddir, BareReaddir);
     printRatio(reporter, onePassCase, listCase + "." + BareReaddir, BareReaddir);
+    printRatio(reporter, launches[1].first, bareCase, bareCase);
+    printRatioToSum(reporter, launches[2].first, bareCase, floorCase);
     std::fflush(stdout);
 
     // Peak memory, each picture shown once in a fresh process into the designed window,
