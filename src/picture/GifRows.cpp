@@ -1,52 +1,20 @@
 #include "picture/GifRows.h"
 
+#include "picture/BlockSource.h"
 #include "picture/GifLzw.h"
 #include "picture/RowReducer.h"
 
 #include <QIODevice>
 #include <algorithm>
-#include <cstring>
 #include <gif_lib.h>
 #include <memory>
 #include <vector>
 
 namespace {
 
-// What giflib reads from, and whether it found the file's end before it was done. giflib
-// asks for a byte or a block at a time, so the file is read in larger pieces here.
-struct Source {
-    explicit Source(QIODevice& from)
-        : device(from)
-    {
-    }
-    QIODevice& device;
-    std::vector<char> buffer = std::vector<char>(std::size_t(64) * 1024);
-    std::size_t at = 0;
-    std::size_t end = 0;
-    bool ranOut = false;
-};
-
 int readSource(GifFileType* gif, GifByteType* data, int length)
 {
-    auto* source = static_cast<Source*>(gif->UserData);
-    int copied = 0;
-    while (copied < length) {
-        if (source->at == source->end) {
-            const qint64 got
-                = source->device.read(source->buffer.data(), qint64(source->buffer.size()));
-            source->at = 0;
-            source->end = std::size_t(std::max<qint64>(got, 0));
-            if (source->end == 0) {
-                source->ranOut = true;
-                break;
-            }
-        }
-        const std::size_t taken = std::min(std::size_t(length - copied), source->end - source->at);
-        std::memcpy(data + copied, source->buffer.data() + source->at, taken);
-        source->at += taken;
-        copied += int(taken);
-    }
-    return copied;
+    return int(static_cast<BlockSource*>(gif->UserData)->take(data, std::size_t(length)));
 }
 
 struct CloseGif {
@@ -132,10 +100,10 @@ std::optional<QImage> readReduced(QIODevice& device, QSize storedSize, QSize tar
 {
     if (!RowReducer::canReduce(storedSize, targetSize) || !device.seek(0))
         return std::nullopt;
-    Source source { device };
+    BlockSource source(device);
     std::unique_ptr<GifFileType, CloseGif> gif(DGifOpen(&source, readSource, nullptr));
     if (!gif)
-        return source.ranOut ? std::optional(QImage()) : std::nullopt;
+        return source.ranOut() ? std::optional(QImage()) : std::nullopt;
     int transparent = -1;
     const bool framed = readToFirstFrame(gif.get(), transparent);
     const ColorMapObject* screenMap = gif->SColorMap;
@@ -144,7 +112,7 @@ std::optional<QImage> readReduced(QIODevice& device, QSize storedSize, QSize tar
         || QSize(gif->SWidth, gif->SHeight) != storedSize || frame.Left < 0 || frame.Top < 0
         || frame.Width <= 0 || frame.Height <= 0 || frame.Left + frame.Width > gif->SWidth
         || frame.Top + frame.Height > gif->SHeight)
-        return source.ranOut ? std::optional(QImage()) : std::nullopt;
+        return source.ranOut() ? std::optional(QImage()) : std::nullopt;
 
     // Around the frame the screen shows its background colour, or nothing when the frame
     // has a transparent index.
@@ -163,7 +131,7 @@ std::optional<QImage> readReduced(QIODevice& device, QSize storedSize, QSize tar
     int codeSize = 0;
     GifByteType* block = nullptr;
     if (DGifGetCode(gif.get(), &codeSize, &block) != GIF_OK)
-        return source.ranOut ? std::optional(QImage()) : std::nullopt;
+        return source.ranOut() ? std::optional(QImage()) : std::nullopt;
     GifLzw lzw(codeSize, frame.Width, frame.Height);
     if (!lzw.valid())
         return std::nullopt;
@@ -196,10 +164,10 @@ std::optional<QImage> readReduced(QIODevice& device, QSize storedSize, QSize tar
         if (!lzw.decode(block + 1, block[0], sink))
             return std::nullopt;
         if (!lzw.finished() && DGifGetCodeNext(gif.get(), &block) != GIF_OK)
-            return source.ranOut ? std::optional(QImage()) : std::nullopt;
+            return source.ranOut() ? std::optional(QImage()) : std::nullopt;
     }
     if (lzw.rowsDone() < frame.Height)
-        return source.ranOut ? std::optional(QImage()) : std::nullopt;
+        return source.ranOut() ? std::optional(QImage()) : std::nullopt;
     if (frame.Interlace)
         for (int frameY = 0; frameY < frame.Height; ++frameY)
             layRow(&indexes[std::size_t(frameY) * frame.Width]);

@@ -1,5 +1,6 @@
 #include "picture/PngRows.h"
 
+#include "picture/BlockSource.h"
 #include "picture/RowReducer.h"
 
 #include <QIODevice>
@@ -14,49 +15,9 @@
 
 namespace {
 
-// The file read in large blocks: libpng asks for every chunk's length, type and checksum
-// apart from its data, and each read of the device is a system call.
-class Source {
-public:
-    static constexpr std::size_t BlockSize = std::size_t { 64 } * 1024;
-
-    explicit Source(QIODevice& device)
-        : m_device(device)
-        , m_buffer(BlockSize)
-    {
-    }
-
-    // False when the file ends before length bytes.
-    bool take(unsigned char* data, std::size_t length)
-    {
-        while (length > 0) {
-            if (m_start == m_end) {
-                const qint64 got
-                    = m_device.read(m_buffer.data(), static_cast<qint64>(m_buffer.size()));
-                if (got <= 0)
-                    return false;
-                m_start = 0;
-                m_end = static_cast<std::size_t>(got);
-            }
-            const std::size_t part = std::min(length, m_end - m_start);
-            std::copy_n(m_buffer.data() + m_start, part, data);
-            m_start += part;
-            data += part;
-            length -= part;
-        }
-        return true;
-    }
-
-private:
-    QIODevice& m_device;
-    std::vector<char> m_buffer;
-    std::size_t m_start = 0;
-    std::size_t m_end = 0;
-};
-
 void readSource(png_structp png, png_bytep data, std::size_t length)
 {
-    if (!static_cast<Source*>(png_get_io_ptr(png))->take(data, length))
+    if (static_cast<BlockSource*>(png_get_io_ptr(png))->take(data, length) < length)
         png_error(png, "the file ends early");
 }
 
@@ -144,7 +105,7 @@ std::optional<QImage> readReduced(QIODevice& device, QSize storedSize, QSize tar
     PngStructs structs;
     if (!structs.info)
         return std::nullopt;
-    Source source(device);
+    BlockSource source(device);
     png_set_read_fn(structs.png, &source, readSource);
     // Some encoders declare a smaller compression window than they use; decode such
     // pictures rather than refuse them.
