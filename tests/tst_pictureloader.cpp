@@ -5,6 +5,7 @@
 #include "Support.h"
 #include "picture/BmpRows.h"
 #include "picture/GifRows.h"
+#include "picture/JpegRows.h"
 #include "picture/PictureLoader.h"
 #include "picture/RowReducer.h"
 
@@ -184,7 +185,7 @@ void tst_PictureLoader::loads_data()
     // when it cannot be decoded.
     QTest::addColumn<double>("tolerance");
     QTest::addColumn<QSize>("target");
-    const auto row = [](const char* name, const QByteArray& bytes, QSize natural,
+    const auto row = [](const QByteArray& name, const QByteArray& bytes, QSize natural,
                          double tolerance = 0, QSize target = {}) {
         QTest::newRow(name) << bytes << natural << tolerance
                             << (target.isValid() ? target : natural / 2);
@@ -232,7 +233,10 @@ void tst_PictureLoader::loads_data()
         scattered.setPixelColor(at % 256, at / 256, colours[random.bounded(128)]);
     row("gif, its code table full.gif", gifBytes(scattered, colours), scattered.size(), 3);
     row("caf\xE9.png", png, size, 0, size);
-    row("turned a quarter.jpg", oriented(jpeg, 6), { 32, 64 }, 3, { 8, 64 });
+    for (int orientation = 2; orientation <= 8; ++orientation) // turned, mirrored or both
+        row(QByteArray("oriented " + QByteArray::number(orientation) + ".jpg"),
+            oriented(jpeg, orientation), orientation >= 5 ? QSize(32, 64) : size, 3,
+            orientation >= 5 ? QSize(8, 64) : QSize(32, 8));
     // A channel of 0xFF00 is 254 in 8 bits, not its high byte.
     row("16-bit.png",
         encoded(quarters({ QColor::fromRgba64(0xFF00, 0x8000, 0, 0xFF00), Qt::red, Qt::transparent,
@@ -308,12 +312,19 @@ void tst_PictureLoader::loads()
         QCOMPARE(image.size(), target);
         QCOMPARE_LE(offQt(image, bytes), tolerance);
     }
-    // Every GIF and BMP that shows here is reduced while it is decoded, to exactly the box
-    // means of Qt's whole picture, so a fault there cannot hide behind Qt's decode.
+    // Every JPEG, GIF and BMP that shows here is read by Lumra's own decoders, so a fault
+    // there cannot hide behind Qt's; GIF and BMP give exactly the box means of Qt's picture.
+    QFile file(QString::fromStdString(path));
+    if (bytes.startsWith("\xFF\xD8") && !image.isNull() && file.open(QIODevice::ReadOnly)) {
+        const std::optional<JpegRows::Header> header = JpegRows::readHeader(file);
+        QVERIFY(header);
+        const bool turned = header->transformation & QImageIOHandler::TransformationRotate90;
+        QVERIFY(
+            JpegRows::readReduced(file, header->storedSize, turned ? target.transposed() : target));
+    }
     const auto readRows = bytes.startsWith("GIF") ? GifRows::readReduced
         : bytes.startsWith("BM")                  ? BmpRows::readReduced
                                                   : nullptr;
-    QFile file(QString::fromStdString(path));
     if (readRows && !image.isNull() && target != natural && file.open(QIODevice::ReadOnly)) {
         const std::optional<QImage> streamed = readRows(file, natural, target);
         QVERIFY(streamed);

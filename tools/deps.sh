@@ -6,17 +6,17 @@
 # proves the list on a new Debian root.
 set -euo pipefail
 
-# The build: the compiler and generator, Qt, libpng and giflib for the PNG and GIF rows and
-# xcb for the window manager's records (system/WindowManager).
-lumra_packages=(cmake ninja-build g++ qt6-base-dev libpng-dev libgif-dev libxcb1-dev)
+# The build: the compiler and generator, Qt, libpng, giflib and libjpeg for the PNG, GIF and
+# JPEG rows and xcb for the window manager's records (system/WindowManager).
+lumra_packages=(cmake ninja-build g++ qt6-base-dev libpng-dev libgif-dev libjpeg-dev libxcb1-dev)
 for group in "$@"; do
     case "$group" in
     # run.sh without a display: the virtual screen, its wait (xdpyinfo), its grey desktop
     # (xsetroot) and the screenshot (import).
     display) lumra_packages+=(xvfb x11-utils x11-xserver-utils imagemagick) ;;
-    # The benchmarks (built by test.sh too): Google Benchmark, and libjpeg for the baselines
-    # and the big test pictures (giflib comes with the build).
-    bench) lumra_packages+=(libbenchmark-dev libjpeg-dev) ;;
+    # The benchmarks (built by test.sh too): Google Benchmark (libjpeg for the baselines and
+    # giflib for the big test pictures come with the build).
+    bench) lumra_packages+=(libbenchmark-dev) ;;
     # test.sh: clang and its fuzzer runtime for the fuzz targets; clang-format and clang-tidy
     # for the checks under CI; Xvfb, the X tools (xprop, xwininfo, xdotool, import) and Xlib
     # for the end-to-end test; the validators of the install test; Qt's extra image plugins,

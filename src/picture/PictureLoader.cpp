@@ -2,6 +2,7 @@
 
 #include "picture/BmpRows.h"
 #include "picture/GifRows.h"
+#include "picture/JpegRows.h"
 #include "picture/PngRows.h"
 #include "system/RegularFile.h"
 
@@ -9,6 +10,7 @@
 #include <QIODevice>
 #include <QImageIOHandler>
 #include <QImageReader>
+#include <QTransform>
 #include <QtEndian>
 #include <optional>
 
@@ -115,6 +117,18 @@ bool bmpIsWhole(QIODevice& device)
     return available >= 0 && (rowBytes == 0 || rows <= available / rowBytes);
 }
 
+// The picture turned and mirrored as Qt's readers turn and mirror it.
+QImage oriented(QImage image, QImageIOHandler::Transformations transformation)
+{
+    if (transformation == QImageIOHandler::TransformationRotate270)
+        return image.transformed(QTransform().rotate(270));
+    image = std::move(image).mirrored(transformation & QImageIOHandler::TransformationMirror,
+        transformation & QImageIOHandler::TransformationFlip);
+    if (transformation & QImageIOHandler::TransformationRotate90)
+        image = image.transformed(QTransform().rotate(90));
+    return image;
+}
+
 qint64 pixelsOf(QSize size) { return qint64(size.width()) * size.height(); }
 
 // Qt's limit is one for the process; it is set once, before the first picture on any thread.
@@ -143,13 +157,17 @@ struct PictureLoader::Opened {
 
     RegularFileDevice device;
     QByteArray format;
-    // The size as stored in the file, before orientation, and whether the orientation turns
-    // the picture a quarter: Qt scales before it orients, so a scaled size must be given in
+    // The size as stored in the file, before orientation, and how it is turned and mirrored
+    // to show upright: scaling comes before orientation, so a scaled size must be given in
     // stored terms.
     QSize storedSize;
-    bool quarterTurn = false;
+    QImageIOHandler::Transformations transformation;
+    bool quarterTurn() const
+    {
+        return (transformation & QImageIOHandler::TransformationRotate90) != 0;
+    }
     // Whether the picture is shown as stored, neither turned nor mirrored.
-    bool upright = true;
+    bool upright() const { return transformation == QImageIOHandler::TransformationNone; }
 };
 
 PictureLoader::PictureLoader() = default;
@@ -169,11 +187,16 @@ bool PictureLoader::open(const std::string& path)
     const QByteArray format = formatOf(opened->device);
     if (format.isEmpty())
         return false;
+    // A JPEG's header is read without Qt, so that its plugins are not loaded for it.
+    std::optional<JpegRows::Header> header
+        = format == "jpeg" ? JpegRows::readHeader(opened->device) : std::nullopt;
     QImageReader reader(&opened->device, format);
     reader.setAutoDetectImageFormat(false);
-    if (!reader.canRead())
+    if (!header && !reader.canRead())
         return false;
-    QSize stored = reader.size();
+    if (!header)
+        header = JpegRows::Header { reader.size(), reader.transformation() };
+    QSize stored = header->storedSize;
     // Qt gives a BMP stored top down a negative height.
     if (format == "bmp" && stored.height() < 0 && stored.height() > INT_MIN)
         stored.setHeight(-stored.height());
@@ -183,8 +206,7 @@ bool PictureLoader::open(const std::string& path)
         return false;
     opened->format = format;
     opened->storedSize = stored;
-    opened->quarterTurn = (reader.transformation() & QImageIOHandler::TransformationRotate90) != 0;
-    opened->upright = reader.transformation() == QImageIOHandler::TransformationNone;
+    opened->transformation = header->transformation;
     m_opened = std::move(opened);
     return true;
 }
@@ -204,7 +226,7 @@ QSize PictureLoader::naturalSize() const
 {
     if (!m_opened)
         return {};
-    return m_opened->quarterTurn ? m_opened->storedSize.transposed() : m_opened->storedSize;
+    return m_opened->quarterTurn() ? m_opened->storedSize.transposed() : m_opened->storedSize;
 }
 
 QImage PictureLoader::read(QSize targetSize)
@@ -214,13 +236,22 @@ QImage PictureLoader::read(QSize targetSize)
     RegularFileDevice& device = m_opened->device;
     limitAllocations();
 
+    const QSize storedTarget = m_opened->quarterTurn() ? targetSize.transposed() : targetSize;
+    if (m_opened->format == "jpeg") {
+        if (!withinAllocationLimit(targetSize))
+            return {};
+        if (std::optional<QImage> reduced
+            = JpegRows::readReduced(device, m_opened->storedSize, storedTarget))
+            return oriented(std::move(*reduced), m_opened->transformation);
+    }
+
     // Qt's PNG reader scales each row as it decodes it, which costs more than decoding the
     // whole picture and reducing it afterwards, and its BMP and GIF readers cannot scale at
     // all: these are reduced by summing their rows as they are decoded instead.
-    const auto readRows = m_opened->format == "png" && m_opened->upright ? PngRows::readReduced
-        : m_opened->format == "bmp"                                      ? BmpRows::readReduced
-        : m_opened->format == "gif"                                      ? GifRows::readReduced
-                                                                         : nullptr;
+    const auto readRows = m_opened->format == "png" && m_opened->upright() ? PngRows::readReduced
+        : m_opened->format == "bmp"                                        ? BmpRows::readReduced
+        : m_opened->format == "gif"                                        ? GifRows::readReduced
+                                                                           : nullptr;
     if (readRows && targetSize != m_opened->storedSize) {
         if (!withinAllocationLimit(targetSize))
             return {};
@@ -237,7 +268,6 @@ QImage PictureLoader::read(QSize targetSize)
     // A hint that readers able to trade quality for speed while scaling (JPEG) take the
     // careful way.
     reader.setQuality(100);
-    const QSize storedTarget = m_opened->quarterTurn ? targetSize.transposed() : targetSize;
     if (storedTarget != m_opened->storedSize && reader.supportsOption(QImageIOHandler::ScaledSize))
         reader.setScaledSize(storedTarget);
 
