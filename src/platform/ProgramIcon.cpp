@@ -1,5 +1,7 @@
 #include "platform/ProgramIcon.h"
 
+#include "picture/PngRows.h"
+
 #include <QFile>
 #include <QImageReader>
 
@@ -7,12 +9,17 @@ namespace ProgramIcon {
 
 namespace {
 
-// Read as the PNG it is, with nothing guessed: a guess, even from the name, has Qt load every
-// image plugin it has before the first picture.
+// Read by libpng as the PNG it is: Qt's reader would look through its image plugins first,
+// before the first picture is on the screen.
 QPixmap load(int size)
 {
     QFile file(QStringLiteral(":/icons/lumra-%1.png").arg(size));
     if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const std::optional<QImage> image = PngRows::readReduced(file, { size, size }, { size, size });
+    if (image && !image->isNull())
+        return QPixmap::fromImage(*image);
+    if (!file.seek(0))
         return {};
     QImageReader reader(&file, "png");
     reader.setAutoDetectImageFormat(false);
