@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <jpeglib.h>
+// After jpeglib.h, which it needs: the error codes and ERREXIT.
+#include <jerror.h>
 #include <vector>
 
 // libjpeg reports errors by longjmp to the setjmp of the step that called it. The steps that
@@ -17,10 +19,8 @@
 
 namespace {
 
-constexpr JOCTET EndOfImage[] = { 0xFF, JPEG_EOI };
-
-// libjpeg's source manager over the file's blocks. Where the file ends, an end marker is fed
-// so libjpeg ends too, and the cut is noted.
+// libjpeg's source manager over the file's blocks. Where the file ends, decoding ends: the
+// picture is cut, and the rest need not be made up.
 struct Source {
     jpeg_source_mgr manager {};
     BlockSource* blocks = nullptr;
@@ -32,11 +32,9 @@ void termSource(j_decompress_ptr) { }
 boolean fillInput(j_decompress_ptr info)
 {
     auto* source = reinterpret_cast<Source*>(info->src);
-    auto [data, size] = source->blocks->takeBlock();
-    if (size == 0) {
-        data = EndOfImage;
-        size = sizeof EndOfImage;
-    }
+    const auto [data, size] = source->blocks->takeBlock();
+    if (size == 0)
+        ERREXIT(info, JERR_INPUT_EOF);
     source->manager.next_input_byte = data;
     source->manager.bytes_in_buffer = size;
     return TRUE;
