@@ -124,7 +124,7 @@ void printRatio(const MedianReporter& reporter, const std::string& name,
 // picture is ready to paint.
 void showWithViewer(benchmark::State& state, const ShowCase& show)
 {
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         show.viewer->SetPic(show.picture->path);
         benchmark::DoNotOptimize(shownControl(*show.viewer));
     }
@@ -135,7 +135,7 @@ void showWithViewer(benchmark::State& state, const ShowCase& show)
 void moveToNext(benchmark::State& state, frmLumra* viewer, const std::vector<std::string>& list,
     bool prefetched)
 {
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         state.PauseTiming();
         basGeneral::PicturePaths.clear();
         for (const std::string& path : list)
@@ -157,7 +157,7 @@ void moveToNext(benchmark::State& state, frmLumra* viewer, const std::vector<std
 // The baseline: the whole picture decoded, then reduced smoothly to the same size.
 void showFullDecode(benchmark::State& state, const ShowCase& show, QLabel* label)
 {
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         QImageReader reader(QString::fromLocal8Bit(show.picture->path));
         reader.setAutoTransform(true);
         QImage image = reader.read();
@@ -176,7 +176,7 @@ void decodeDctScaled(benchmark::State& state, const ShowCase& show)
 {
     const int denominator = jpegfloor::scaleDenominator(
         show.stored.width(), show.stored.height(), show.shown.width(), show.shown.height());
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         if (!jpegfloor::decode(show.picture->path, denominator)) {
             state.SkipWithError("libjpeg did not decode the picture");
             break;
@@ -189,7 +189,7 @@ void decodeDctScaled(benchmark::State& state, const ShowCase& show)
 void buildPictureList(
     benchmark::State& state, frmLumra* viewer, const std::string& folder, int pictures)
 {
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         viewer->AddFolderPictures(folder);
         basGeneral::SortStrings(basGeneral::PicturePaths, true);
         state.PauseTiming();
@@ -203,7 +203,7 @@ void buildPictureList(
 // The same through the search that builds the five groups from one filtered listing.
 void buildPictureListInOnePass(benchmark::State& state, const std::string& folder, int pictures)
 {
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         basFindFile::FindPictureFiles(folder);
         basGeneral::SortStrings(basGeneral::PicturePaths, true);
         state.PauseTiming();
@@ -217,7 +217,7 @@ void buildPictureListInOnePass(benchmark::State& state, const std::string& folde
 void bareReaddir(benchmark::State& state, const std::string& folder, int entries)
 {
     int count = 0;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         count = 0;
         DIR* dir = ::opendir(folder.c_str());
         while (::readdir(dir) != nullptr)
@@ -250,7 +250,7 @@ void launch(benchmark::State& state, const Launch& program)
     texts.reserve(std::size_t(program.command.size() + program.environment.size()));
     std::vector<char*> argv = pointers(program.command);
     std::vector<char*> envp = pointers(program.environment);
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         int report[2];
         if (::pipe2(report, O_CLOEXEC) != 0) {
             state.SkipWithError("no pipe");
@@ -308,8 +308,8 @@ std::optional<double> peakMiB(const QStringList& arguments, double* idleMiB)
         != 2)
         return std::nullopt;
     if (idleMiB)
-        *idleMiB = idle / 1024.0;
-    return peak / 1024.0;
+        *idleMiB = static_cast<double>(idle) / 1024.0;
+    return static_cast<double>(peak) / 1024.0;
 }
 
 void writeOrDie(bool written, const std::string& path)

@@ -21,12 +21,15 @@ public:
     {
         if (!m_seen && event->type() == QEvent::Paint && counts(watched)) {
             m_seen = true;
-            // The window is flushed to the screen right after its widgets paint; this comes
-            // after that.
-            QMetaObject::invokeMethod(this, &PaintWatcher::report, Qt::QueuedConnection);
+            // The window is flushed to the screen right after its widgets paint; a timer of
+            // no interval fires after that.
+            startTimer(0);
         }
         return false;
     }
+
+protected:
+    void timerEvent(QTimerEvent*) override { report(); }
 
 private:
     bool counts(QObject* watched) const

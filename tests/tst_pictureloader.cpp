@@ -81,12 +81,12 @@ QByteArray oriented(const QByteArray& jpeg, int orientation)
 QByteArray restored(const QByteArray& bmp, QSize size, bool wide)
 {
     const qsizetype start = qFromLittleEndian<quint32>(bmp.constData() + 10);
-    const qsizetype stride = (size.width() * 3 + 3) / 4 * 4;
+    const qsizetype stride = (qsizetype(size.width()) * 3 + 3) / 4 * 4;
     QByteArray out = bmp.left(start);
     for (int y = 0; y < size.height(); ++y) {
         const qsizetype row = start + stride * (wide ? y : size.height() - 1 - y);
         for (int x = 0; wide && x < size.width(); ++x)
-            out += bmp.mid(row + 3 * x, 3) + char(x * y);
+            out += bmp.mid(row + 3 * qsizetype(x), 3) + char(x * y);
         out += wide ? QByteArray() : bmp.mid(row, stride);
     }
     qToLittleEndian<qint32>(wide ? size.height() : -size.height(), out.data() + 22);

@@ -31,7 +31,7 @@ public:
         const int channels = m_alpha ? 4 : 3;
         m_colours.assign(256 * std::size_t(channels), 0);
         for (int i = 0; i < 256; ++i) {
-            uchar* colour = &m_colours[std::size_t(i * channels)];
+            uchar* colour = &m_colours[std::size_t(i) * channels];
             if (i < map.ColorCount)
                 colour[0] = map.Colors[i].Red, colour[1] = map.Colors[i].Green,
                 colour[2] = map.Colors[i].Blue;
