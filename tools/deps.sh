@@ -20,10 +20,13 @@ for group in "$@"; do
     # test.sh: clang and its fuzzer runtime for the fuzz targets; clang-format and clang-tidy
     # for the checks under CI; Xvfb, the X tools (xprop, xwininfo, xdotool, import) and Xlib
     # for the end-to-end test; the validators of the install test; Qt's extra image plugins,
-    # so the loader is shown to refuse a TIFF or WebP file even where Qt could read it.
+    # so the loader is shown to refuse a TIFF or WebP file even where Qt could read it;
+    # GoogleTest's sources, mingw-w64 and Wine for the operating-system layer's contract tests
+    # on Linux and, cross-built, on Windows.
     test)
         lumra_packages+=(clang libclang-rt-14-dev clang-format clang-tidy xvfb x11-utils xdotool
-            imagemagick libx11-dev desktop-file-utils appstream qt6-image-formats-plugins)
+            imagemagick libx11-dev desktop-file-utils appstream qt6-image-formats-plugins
+            googletest g++-mingw-w64-x86-64-posix wine64)
         ;;
     # package.sh: dpkg-shlibdeps for the package's dependencies and file, which it calls.
     package) lumra_packages+=(dpkg-dev file desktop-file-utils appstream) ;;

@@ -1,0 +1,83 @@
+// The operating-system layer's promises about files, on the platform it is built for: only a
+// regular file opens, and opening never waits on a FIFO or a device; reads at offsets; a
+// listing that agrees with opening; removing a file without following links, never a folder.
+
+#include "ContractSupport.h"
+#include "system/RegularFile.h"
+#include "system/System.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+using contract::TemporaryFolder;
+namespace fs = std::filesystem;
+
+TEST(RegularFile, OpensOnlyARegularFile)
+{
+    TemporaryFolder dir;
+    const std::string content = dir.file("content.jpg", "0123456789");
+    dir.folder("folder.jpg");
+    struct Row {
+        std::string name;
+        std::int64_t size; // -1: refused
+    };
+    std::vector<Row> rows = { { "content.jpg", 10 }, { "folder.jpg", -1 }, { "none.jpg", -1 } };
+    // What the platform has: on this thread, an open that waited for the FIFO's writer or
+    // read the device would hang the test.
+    if (contract::makeLink(content, dir.path("link.jpg")))
+        rows.push_back({ "link.jpg", 10 });
+    if (contract::makeFifo(dir.path("fifo.jpg")))
+        rows.push_back({ "fifo.jpg", -1 });
+    if (contract::makeLink(contract::endlessDevice(), dir.path("device.jpg")))
+        rows.push_back({ "device.jpg", -1 });
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto file = sys::RegularFile::open(dir.path(row.name));
+        EXPECT_EQ(file ? file->size() : -1, row.size);
+        for (const sys::FolderEntry& entry : sys::listFolder(dir.path())) { // the listing agrees
+            if (entry.name == row.name) {
+                EXPECT_EQ(entry.regularFile, row.size >= 0);
+            }
+        }
+    }
+    EXPECT_FALSE(sys::RegularFile::open(contract::endlessDevice()));
+}
+
+TEST(RegularFile, ReadsAtOffsets)
+{
+    TemporaryFolder dir;
+    const auto file = sys::RegularFile::open(dir.file("content", "0123456789"));
+    ASSERT_TRUE(file);
+    std::string buffer(8, '\0');
+    EXPECT_EQ(file->readAt(6, buffer.data(), 8), 4); // stops at the end
+    EXPECT_EQ(buffer.substr(0, 4), "6789");
+    EXPECT_EQ(file->readAt(2, buffer.data(), 0), 0);
+    EXPECT_EQ(file->readAt(-1, buffer.data(), 8), -1);
+}
+
+TEST(RemoveFile, RemovesAFileOrALinkNeverAFolder)
+{
+    TemporaryFolder dir;
+    const fs::perms readOnly
+        = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    const std::string target = dir.file("read-only");
+    fs::permissions(target, readOnly);
+    if (contract::makeLink(target, dir.path("link"))) {
+        EXPECT_EQ(sys::removeFile(dir.path("link")), std::nullopt); // the link itself goes,
+        EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, readOnly); // not its target
+        EXPECT_FALSE(fs::exists(fs::symlink_status(dir.path("link"))));
+    }
+    EXPECT_EQ(sys::removeFile(target), std::nullopt);
+    EXPECT_FALSE(fs::exists(target));
+    const std::string fifo = dir.path("fifo");
+    if (contract::makeFifo(fifo)) {
+        fs::create_hard_link(fifo, fifo + "2");
+        EXPECT_EQ(sys::removeFile(fifo), std::nullopt);
+        // Only a regular file is made writable first.
+        EXPECT_EQ(fs::status(fifo + "2").permissions() & fs::perms::all, readOnly);
+    }
+    const std::string folder = dir.folder("folder");
+    EXPECT_EQ(sys::removeFile(folder), contract::folderError());
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_NE(sys::removeFile(dir.path("none")), std::nullopt);
+}
