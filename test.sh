@@ -37,10 +37,9 @@ ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "$@"
 # The Windows half of the operating-system layer: the same contract tests cross-built with
 # mingw-w64 against it, and run under Wine in a prefix of their own under the build folder,
 # with no display (Debian's wine64 keeps its loader off the PATH).
-windows=build-windows
-cmake -S tests/contract -B "$windows" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
-    -DLUMRA_WERROR="$werror" -Wno-dev >/dev/null
-cmake --build "$windows" -j "$(nproc)"
+windows=build-windows # the windows-mingw preset's folder
+cmake --preset windows-mingw -DLUMRA_WERROR="$werror" -Wno-dev >/dev/null
+cmake --build --preset windows-mingw -j "$(nproc)"
 WINEPREFIX="$PWD/$windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-    DISPLAY= /usr/lib/wine/wine64 "$windows/contract_system.exe"
+    DISPLAY= /usr/lib/wine/wine64 "$windows/tests/contract/contract_system.exe"
 tests/fuzz/run.sh 5
