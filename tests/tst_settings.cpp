@@ -228,10 +228,8 @@ private slots:
             QTest::newRow(tag) << before << call << result << after.value_or(before);
         };
         const QByteArray two = "[A]\nx=1\n\n[B]\nz=3\n";
-        row("names in any case", "[Viewer]\nSorted=False\n", "get VIEWER sorted", "False");
         row("key names, not comments", "[s]\n;c=1\nk=v\nK=w\n", "get s", u"k\0"_s);
         row("cut to 4095", "[s]\nk=" + QByteArray(5000, 'x'), "get s k", QString(4095, u'x'));
-        row("new file", {}, "set S k v", "true", "[S]\nk=v\n");
         row("key in any case", "[A]\r\n;c\r\nx=1\r\n?\r\n", "set a X 2", "true",
             "[A]\r\n;c\r\nx=2\r\n?\r\n");
         row("key deleted", two, "set A x", "true", "[A]\n\n[B]\nz=3\n");
