@@ -81,3 +81,12 @@ TEST(RemoveFile, RemovesAFileOrALinkNeverAFolder)
     EXPECT_TRUE(fs::is_directory(folder));
     EXPECT_NE(sys::removeFile(dir.path("none")), std::nullopt);
 }
+
+TEST(System, CurrentDirectory)
+{
+    TemporaryFolder dir;
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.path());
+    EXPECT_EQ(fs::path(sys::currentDirectory()), fs::current_path());
+    fs::current_path(before);
+}
