@@ -11,7 +11,9 @@ QString BrowseForFolder(QString initialFolder, const QString& prompt)
     if (initialFolder.size() > 1 && initialFolder.endsWith(QLatin1String(sys::PathSeparator)))
         initialFolder.chop(1);
     QString result = ShowFolderBrowser(initialFolder, prompt);
-    return result.isEmpty() ? result : sys::withTrailingSeparator(std::move(result));
+    return result.isEmpty()
+        ? result
+        : QString::fromLocal8Bit(sys::nativeFolder(result.toLocal8Bit().toStdString()));
 }
 
 QString ShowFolderBrowser(const QString& initialFolder, const QString& prompt)

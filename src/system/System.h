@@ -25,6 +25,10 @@ template <class Text> Text withTrailingSeparator(Text folder)
     return folder;
 }
 
+// folder as the system writes it, ending in exactly one separator: Qt hands folders back
+// with "/" on every system, and on Windows each becomes "\". A drive root keeps its one.
+std::string nativeFolder(std::string folder);
+
 // A failed system call: its error number and the system's text for it.
 struct SystemError {
     int number = 0;

@@ -14,6 +14,8 @@ namespace sys {
 
 const char* const PathSeparator = "/";
 
+std::string nativeFolder(std::string folder) { return withTrailingSeparator(std::move(folder)); }
+
 std::optional<PathAttributes> attributesOf(const std::string& path)
 {
     struct stat info { };

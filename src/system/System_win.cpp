@@ -2,11 +2,18 @@
 
 #include "system/ScanCodes.h"
 
+#include <algorithm>
 #include <windows.h>
 
 namespace sys {
 
 const char* const PathSeparator = "\\";
+
+std::string nativeFolder(std::string folder)
+{
+    std::replace(folder.begin(), folder.end(), '/', '\\');
+    return withTrailingSeparator(std::move(folder));
+}
 
 std::optional<PathAttributes> attributesOf(const std::string& path)
 {

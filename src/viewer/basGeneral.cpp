@@ -41,8 +41,7 @@ const std::string& Separator()
 
 std::string ProgramFolder()
 {
-    return sys::withTrailingSeparator(
-        QCoreApplication::applicationDirPath().toLocal8Bit().toStdString());
+    return sys::nativeFolder(QCoreApplication::applicationDirPath().toLocal8Bit().toStdString());
 }
 
 bool PathExists(const std::string& path) { return sys::attributesOf(path).has_value(); }

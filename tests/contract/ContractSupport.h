@@ -86,6 +86,12 @@ inline std::string endlessDevice()
 #endif
 }
 
+#ifdef _WIN32
+constexpr bool Windows = true;
+#else
+constexpr bool Windows = false;
+#endif
+
 // The system's error number for a folder where a file was expected.
 inline int folderError()
 {

@@ -90,3 +90,11 @@ TEST(System, CurrentDirectory)
     EXPECT_EQ(fs::path(sys::currentDirectory()), fs::current_path());
     fs::current_path(before);
 }
+
+TEST(System, NativeFolder)
+{
+    const std::string sep = contract::Windows ? "\\" : "/";
+    EXPECT_EQ(sys::nativeFolder("C:/Pictures/2026"), "C:" + sep + "Pictures" + sep + "2026" + sep);
+    EXPECT_EQ(sys::nativeFolder("C:/Pictures/"), "C:" + sep + "Pictures" + sep);
+    EXPECT_EQ(sys::nativeFolder("C:/"), "C:" + sep); // a root keeps its one separator
+}
