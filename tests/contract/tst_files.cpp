@@ -26,6 +26,8 @@ TEST(RegularFile, OpensOnlyARegularFile)
     // read the device would hang the test.
     if (contract::makeLink(content, dir.path("link.jpg")))
         rows.push_back({ "link.jpg", 10 });
+    if (contract::makeLink(dir.path("none.jpg"), dir.path("dangling.jpg")))
+        rows.push_back({ "dangling.jpg", -1 });
     if (contract::makeFifo(dir.path("fifo.jpg")))
         rows.push_back({ "fifo.jpg", -1 });
     if (contract::makeLink(contract::endlessDevice(), dir.path("device.jpg")))

@@ -1,6 +1,7 @@
 // Profile (INI) files by the rules of the Windows profile calls, on the platform the tests
 // are built for: names in any letter case, values cut to the buffer, sections and keys
-// deleted, a file made when first written. Line ends are compared without their "\r".
+// deleted, a file made when first written, Windows line ends read. Line ends written are
+// compared without their "\r".
 
 #include "ContractSupport.h"
 #include "system/Profile.h"
@@ -37,7 +38,7 @@ TEST(Profile, ReadsByTheRules)
 {
     TemporaryFolder dir;
     const std::string file
-        = dir.file("p.ini", "[Viewer]\nSorted=False\nk=" + std::string(5000, 'x') + "\n");
+        = dir.file("p.ini", "[Viewer]\r\nSorted = False \r\nk=" + std::string(5000, 'x') + "\n");
     EXPECT_EQ(read("VIEWER", "sorted", 4096, file), "False");
     EXPECT_EQ(read("Viewer", "none", 4096, file), "d");
     EXPECT_EQ(read("Viewer", "k", 4096, file), std::string(4095, 'x')); // cut to the buffer
