@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what Lumra needs on Debian 12, when it is missing. Run by run.sh, test.sh, bench.sh
 # and package.sh, each naming the groups it needs beyond the build:
-#   tools/deps.sh [display] [bench] [test] [package]
+#   tools/deps.sh [display] [bench] [test] [package] [windows]
 # Every package is here because a command of the project uses it; tools/fresh-machine.sh
 # proves the list on a new Debian root.
 set -euo pipefail
@@ -27,6 +27,14 @@ for group in "$@"; do
         lumra_packages+=(clang libclang-rt-14-dev clang-format clang-tidy xvfb x11-utils xdotool
             imagemagick libx11-dev desktop-file-utils appstream qt6-image-formats-plugins
             googletest g++-mingw-w64-x86-64-posix wine64)
+        ;;
+    # tools/windows-build.sh: mingw-w64 and Windows' zlib for the cross-build, dpkg-dev and
+    # patch to unpack and mend the Debian sources it builds, nasm for libjpeg-turbo's SIMD
+    # code, Wine to run the result, and for --check a virtual screen, key presses
+    # (xdotool) and the screenshot (import).
+    windows)
+        lumra_packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev patch nasm wine64
+            xvfb x11-utils xdotool imagemagick)
         ;;
     # package.sh: dpkg-shlibdeps for the package's dependencies and file, which it calls.
     package) lumra_packages+=(dpkg-dev file desktop-file-utils appstream) ;;

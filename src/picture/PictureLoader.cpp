@@ -188,15 +188,15 @@ bool PictureLoader::open(const std::string& path)
     if (format.isEmpty())
         return false;
     // A JPEG's header is read without Qt, so that its plugins are not loaded for it.
-    std::optional<JpegRows::Header> header
+    const std::optional<JpegRows::Header> jpeg
         = format == "jpeg" ? JpegRows::readHeader(opened->device) : std::nullopt;
     QImageReader reader(&opened->device, format);
     reader.setAutoDetectImageFormat(false);
-    if (!header && !reader.canRead())
+    if (!jpeg && !reader.canRead())
         return false;
-    if (!header)
-        header = JpegRows::Header { reader.size(), reader.transformation() };
-    QSize stored = header->storedSize;
+    const JpegRows::Header header
+        = jpeg ? *jpeg : JpegRows::Header { reader.size(), reader.transformation() };
+    QSize stored = header.storedSize;
     // Qt gives a BMP stored top down a negative height.
     if (format == "bmp" && stored.height() < 0 && stored.height() > INT_MIN)
         stored.setHeight(-stored.height());
@@ -206,7 +206,7 @@ bool PictureLoader::open(const std::string& path)
         return false;
     opened->format = format;
     opened->storedSize = stored;
-    opened->transformation = header->transformation;
+    opened->transformation = header.transformation;
     m_opened = std::move(opened);
     return true;
 }

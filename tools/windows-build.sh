@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# Cross-builds Lumra for 64-bit Windows: a static lumra.exe, made with Debian's mingw-w64
+# compilers against a static Qt built from Debian's own Qt source.
+#   tools/windows-build.sh           build (the first run takes about half an hour)
+#   tools/windows-build.sh --check   build, then show the sample pictures under Wine and check
+#                                    the window, a move and the options written at the end
+#   tools/windows-build.sh --tests   build, then run the Qt test programs under Wine
+# Qt and the picture libraries are built once into the cache folder, $LUMRA_WINDOWS_CACHE
+# (~/.cache/lumra-windows when unset); later runs reuse them and only build Lumra, into
+# build-windows-exe in the repository.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cache=${LUMRA_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/lumra-windows}
+prefix=$cache/prefix # Qt, libjpeg-turbo, libpng and giflib for Windows
+build=$root/build-windows-exe
+jobs=$(nproc)
+mode=build
+case "${1:-}" in
+'') ;;
+--check) mode=check ;;
+--tests) mode=tests ;;
+*)
+    echo "usage: tools/windows-build.sh [--check | --tests]" >&2
+    exit 2
+    ;;
+esac
+
+"$root/tools/deps.sh" windows
+mkdir -p "$cache/sources" "$prefix"
+# A file's own toolchain, so the picture libraries and Qt are looked for in the prefix too.
+toolchain=$cache/toolchain.cmake
+{
+    cat "$root/cmake/mingw-w64.cmake"
+    echo "list(APPEND CMAKE_FIND_ROOT_PATH $prefix)"
+} >"$toolchain"
+say() { printf '\n== %s\n' "$*"; }
+
+# The sources come from the Debian archive the machine already uses, read through a private
+# sources list, so the system's own apt configuration is left as it is.
+apt_private=(-o "Dir::Etc::SourceList=$cache/apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
+    -o "Dir::State::Lists=$cache/apt/lists" -o "Dir::Cache=$cache/apt/cache"
+    -o Debug::NoLocking=1 -o APT::Sandbox::User=root)
+fetch_source() { # package: unpacks its source into $cache/sources/package
+    local package=$1
+    [ -d "$cache/sources/$package" ] && return
+    if [ ! -f "$cache/apt/sources.list" ]; then
+        mkdir -p "$cache/apt/lists/partial" "$cache/apt/cache"
+        # The archives of the system's own sources, as source archives.
+        local uris
+        uris=$(grep -rhoE 'https?://deb\.debian\.org/debian(-security)?' /etc/apt/sources.list \
+            /etc/apt/sources.list.d/ 2>/dev/null | sort -u || true)
+        [ -n "$uris" ] || uris=$'http://deb.debian.org/debian\nhttp://deb.debian.org/debian-security'
+        : >"$cache/apt/sources.list.new"
+        local uri
+        for uri in $uris; do
+            case "$uri" in
+            *-security) echo "deb-src $uri bookworm-security main" ;;
+            *) printf 'deb-src %s bookworm main\ndeb-src %s bookworm-updates main\n' "$uri" "$uri" ;;
+            esac >>"$cache/apt/sources.list.new"
+        done
+        mv "$cache/apt/sources.list.new" "$cache/apt/sources.list"
+        apt-get -qq "${apt_private[@]}" update
+    fi
+    say "Fetching the source of $package"
+    local work=$cache/sources/.$package
+    rm -rf "$work" && mkdir -p "$work"
+    # Newest first; a version the archive lists but no longer serves is passed over.
+    local version fetched=
+    for version in $(apt-cache "${apt_private[@]}" showsrc "$package" |
+        sed -n 's/^Version: //p' | sort -urV); do
+        if (cd "$work" && apt-get -qq "${apt_private[@]}" source --download-only \
+            "$package=$version" >/dev/null 2>&1); then
+            fetched=$version
+            break
+        fi
+        rm -f "$work"/*
+    done
+    if [ -z "$fetched" ]; then
+        echo "windows-build.sh: the source of $package could not be fetched" >&2
+        exit 1
+    fi
+    (cd "$work" && dpkg-source --no-check -x ./*.dsc unpacked >/dev/null 2>&1)
+    mv "$work/unpacked" "$cache/sources/$package"
+    rm -rf "$work"
+}
+
+cmake_windows() { # source build [options...]: configures, builds and installs into the prefix
+    local source=$1 binary=$2
+    shift 2
+    cmake -S "$source" -B "$binary" -G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "$@" >/dev/null
+    cmake --build "$binary" -j "$jobs" >/dev/null
+    cmake --install "$binary" >/dev/null
+}
+
+if [ ! -f "$prefix/.libjpeg-turbo" ]; then
+    fetch_source libjpeg-turbo
+    say "Building libjpeg-turbo"
+    rm -rf "$cache/build/libjpeg-turbo"
+    cmake_windows "$cache/sources/libjpeg-turbo" "$cache/build/libjpeg-turbo" \
+        -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_JAVA=OFF
+    touch "$prefix/.libjpeg-turbo"
+fi
+
+if [ ! -f "$prefix/.libpng" ]; then
+    fetch_source libpng1.6
+    say "Building libpng"
+    rm -rf "$cache/build/libpng"
+    cmake_windows "$cache/sources/libpng1.6" "$cache/build/libpng" \
+        -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
+    touch "$prefix/.libpng"
+fi
+
+if [ ! -f "$prefix/.giflib" ]; then
+    fetch_source giflib
+    say "Building giflib"
+    # giflib has a plain makefile: the library is its six C files.
+    rm -rf "$cache/build/giflib" && mkdir -p "$cache/build/giflib"
+    gif=$cache/sources/giflib
+    for file in dgif_lib egif_lib gifalloc gif_err gif_hash openbsd-reallocarray; do
+        x86_64-w64-mingw32-gcc-posix -O2 -c "$gif/$file.c" -o "$cache/build/giflib/$file.o"
+    done
+    x86_64-w64-mingw32-ar rcs "$prefix/lib/libgif.a" "$cache/build/giflib"/*.o
+    install -m 644 "$gif/gif_lib.h" "$prefix/include/"
+    touch "$prefix/.giflib"
+fi
+
+if [ ! -f "$prefix/.qt" ]; then
+    fetch_source qt6-base
+    say "Building Qt for Windows (about 25 minutes on two cores)"
+    qt=$cache/sources/qt6-base
+    if [ ! -f "$qt/.lumra-patched" ]; then
+        patch -d "$qt" -p1 <"$root/tools/windows/qt-6.4-windows-fontdatabase.patch" >/dev/null
+        touch "$qt/.lumra-patched"
+    fi
+    rm -rf "$cache/build/qt"
+    # Qt's own freetype, harfbuzz and pcre2; Windows' zlib from mingw-w64, and the libjpeg and
+    # libpng just built, so the program holds one copy of each.
+    cmake_windows "$qt" "$cache/build/qt" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DQT_QMAKE_TARGET_MKSPEC=win32-g++ \
+        -DBUILD_SHARED_LIBS=OFF -DFEATURE_static_runtime=ON \
+        -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
+        -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF \
+        -DFEATURE_dbus=OFF -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_concurrent=OFF \
+        -DFEATURE_xml=OFF -DFEATURE_printsupport=OFF -DFEATURE_icu=OFF \
+        -DFEATURE_tabletevent=OFF \
+        -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF \
+        -DFEATURE_system_zlib=ON -DFEATURE_system_png=ON -DFEATURE_system_jpeg=ON
+    touch "$prefix/.qt"
+fi
+
+say "Building lumra.exe"
+tests=OFF
+[ "$mode" = tests ] && tests=ON
+# Qt's own qt-cmake, which finds the Windows Qt under the cross-build's root path rules.
+"$prefix/bin/qt-cmake" -S "$root" -B "$build" -G Ninja -Wno-dev --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release \
+    -DLUMRA_WERROR=ON -DBUILD_TESTING=$tests >/dev/null
+cmake --build "$build" -j "$jobs"
+exe=$build/lumra.exe
+echo "lumra.exe: $exe"
+[ "$mode" = build ] && exit 0
+
+# Wine in a prefix of its own under the build folder, with no display of its own, no Mono
+# and no Gecko prompts.
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    say "Making the Wine prefix"
+    DISPLAY= "$wine" wineboot -i >/dev/null 2>&1
+    "$wineserver" -w
+fi
+
+if [ "$mode" = check ]; then
+    say "Checking lumra.exe under Wine"
+    "$root/tools/windows/check-exe.sh" "$exe" "$root/samples" "$build/check"
+    echo "Screenshots: $build/check"
+    exit 0
+fi
+
+# The tests: each Qt test program and the contract tests under Wine, offscreen; a summary of
+# which pass. Paths the tests were built with resolve through Wine's Z: drive.
+say "Running the tests under Wine"
+failed=()
+cd "$build/tests"
+for test in tst_*.exe contract/contract_system.exe; do
+    name=$(basename "$test" .exe)
+    if QT_QPA_PLATFORM=offscreen DISPLAY= timeout 600 "$wine" "$test" >"$name.wine.log" 2>&1; then
+        echo "PASS $name"
+    else
+        echo "FAIL $name (log: $build/tests/$name.wine.log)"
+        failed+=("$name")
+    fi
+done
+"$wineserver" -w
+((${#failed[@]} == 0)) || exit 1

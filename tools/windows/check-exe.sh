@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# Shows the sample pictures with lumra.exe under Wine on a virtual screen and checks what a
+# user would see: the window at the bottom right with a sample picture in it, Page Down
+# moving to another picture, and Escape closing it with the changed option in the registry.
+#   tools/windows/check-exe.sh lumra.exe samples-folder work-folder
+# WINEPREFIX names a prepared Wine prefix. Screenshots are left in the work folder.
+set -euo pipefail
+
+exe=$1 samples=$2 work=$3
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+key='HKCU\Software\Morvanell\Lumra'
+width=1280 height=1024
+mkdir -p "$work"
+rm -f "$work"/*.png
+fail() {
+    echo "check: $*" >&2
+    exit 1
+}
+
+for screen in $(seq 70 99); do
+    [ -e "/tmp/.X$screen-lock" ] || break
+done
+Xvfb ":$screen" -noreset -screen 0 ${width}x${height}x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+lumra=
+cleanup() {
+    [ -n "$lumra" ] && kill "$lumra" 2>/dev/null
+    "$wineserver" -k 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=:$screen
+for _ in $(seq 100); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+done
+
+# A first run, but for the slide show, which is off so that only the keys move.
+"$wine" reg delete "$key" /f >/dev/null 2>&1 || true
+"$wine" reg add "$key" /v AutoAdvance /d False /f >/dev/null
+QT_QPA_PLATFORM=windows:fontengine=freetype "$wine" "$exe" "$("$wine" winepath -w "$samples")" \
+    >"$work/lumra.log" 2>&1 &
+lumra=$!
+
+# The picture's name is the caption.
+caption_window() {
+    xdotool search --onlyvisible --name '\.(png|bmp|jpg|jpeg|gif)$' 2>/dev/null | head -1
+}
+window=
+for _ in $(seq 300); do
+    window=$(caption_window) && [ -n "$window" ] && break
+    sleep 0.1
+done
+[ -n "$window" ] || fail "no window with a picture's name as its caption (log: $work/lumra.log)"
+sleep 1 # the first paint
+
+geometry() { # x y width height of the window on the screen
+    xwininfo -id "$window" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+        /^ *Width/ {w=$NF} /^ *Height/ {h=$NF} END {print x, y, w, h}'
+}
+caption() { xdotool getwindowname "$window"; }
+# Which sample the window shows: the sample whose mean colour is nearest the mean of the
+# picture's place in the window (shrunk to fit with its aspect kept, centred on black).
+# Wine's X window holds the whole frame: 4 pixels each side and a 16-pixel caption above.
+shown() { # screenshot
+    local x y w h
+    read -r x y w h < <(geometry)
+    x=$((x + 4)) y=$((y + 20)) w=$((w - 8)) h=$((h - 24))
+    local best='' best_distance=9 name pw ph mr mg mb
+    while read -r name pw ph mr mg mb; do
+        local place
+        place=$(awk -v w="$w" -v h="$h" -v pw="$pw" -v ph="$ph" 'BEGIN {
+            s = 1; if (w / pw < s) s = w / pw; if (h / ph < s) s = h / ph
+            sw = int(pw * s + 0.5); sh = int(ph * s + 0.5)
+            printf "%dx%d+%d+%d", sw - 4, sh - 4, int((w - sw) / 2) + 2, int((h - sh) / 2) + 2 }')
+        local means
+        means=$(convert "$1" -crop "${w}x${h}+${x}+${y}" +repage -crop "$place" +repage \
+            -format '%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]' info:)
+        local distance
+        distance=$(echo "$means" | awk -v r="$mr" -v g="$mg" -v b="$mb" \
+            '{d = ($1 - r) ^ 2 + ($2 - g) ^ 2 + ($3 - b) ^ 2; print sqrt(d)}')
+        if awk -v d="$distance" -v b="$best_distance" 'BEGIN {exit !(d < b)}'; then
+            best=$name best_distance=$distance
+        fi
+    done < <(for f in "$samples"/*; do
+        identify -format '%f %w %h %[fx:mean.r] %[fx:mean.g] %[fx:mean.b]\n' "$f"
+    done)
+    # Within 4 % of the whole scale; the samples' means are at least 15 % apart.
+    awk -v d="$best_distance" 'BEGIN {exit !(d < 0.04)}' && echo "$best"
+}
+
+import -window root "$work/first.png"
+read -r x y w h < <(geometry)
+echo "window: ${w}x${h} at ($x, $y) on a ${width}x${height} screen, caption \"$(caption)\""
+# At the bottom right: its right edge at the screen's, its bottom 900 twips (60 pixels) above
+# the screen's. Qt on Windows places the visible frame and takes part of the resize border
+# for invisible, as it is on Windows 10; Wine draws it, so the edges may be a few pixels out.
+right=$((x + w - width)) bottom=$((y + h - (height - 60)))
+((right >= -8 && right <= 8)) || fail "the window's right edge is $right pixels from the screen's"
+((bottom >= -8 && bottom <= 8)) || fail "the window's bottom is $bottom pixels from its place"
+first=$(shown "$work/first.png") || fail "the window shows none of the sample pictures"
+[ "$first" = "$(caption)" ] || fail "the window shows $first under the caption $(caption)"
+echo "shows: $first"
+
+# Page Down: the next picture, shown and named.
+# A click on the caption makes the window the active one for Wine, as a user would.
+xdotool mousemove $((x + 60)) $((y + 10)) click 1 sleep 0.5 key Next
+for _ in $(seq 100); do
+    [ "$(caption)" != "$first" ] && break
+    sleep 0.1
+done
+sleep 1
+import -window root "$work/next.png"
+next=$(shown "$work/next.png") || fail "after Page Down the window shows none of the samples"
+[ "$next" != "$first" ] || fail "Page Down left $first in the window"
+[ "$next" = "$(caption)" ] || fail "the window shows $next under the caption $(caption)"
+echo "after Page Down: $next"
+
+# One option changed (the slide show's pace, digit 5), then Escape: the viewer closes and
+# saves what changed.
+xdotool key 5 Escape
+for _ in $(seq 100); do
+    kill -0 "$lumra" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$lumra" 2>/dev/null && fail "Escape did not close the viewer"
+wait "$lumra" || fail "the viewer ended with status $?"
+lumra=
+"$wineserver" -w
+stored=$("$wine" reg query "$key" 2>/dev/null | tr -d '\r')
+echo "$stored"
+echo "$stored" | grep -qE '^ +AutoAdvanceSeconds +REG_SZ +5$' ||
+    fail "AutoAdvanceSeconds = 5 is not in the registry"
+for option in Sorted Reverse StayOnTop Transparent; do
+    echo "$stored" | grep -qE "^ +$option " && fail "$option was written, though unchanged"
+done
+echo "check: passed"
