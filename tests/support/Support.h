@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <bit>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -44,8 +45,7 @@ inline bool writeFile(const QString& path, const QByteArray& content)
 
 inline bool isThere(const std::string& path)
 {
-    struct stat info { };
-    return ::lstat(path.c_str(), &info) == 0;
+    return std::filesystem::exists(std::filesystem::symlink_status(path));
 }
 
 // Colours alike within what JPEG and scaling change.
@@ -67,7 +67,7 @@ public:
     }
     std::string folder(const std::string& name) const
     {
-        ::mkdir(path(name).c_str(), 0755);
+        std::filesystem::create_directory(path(name));
         return path(name);
     }
 
@@ -173,10 +173,24 @@ public:
         QDir().mkpath(path(QStringLiteral("config")));
         QVERIFY(writeFile(path(QStringLiteral("config/user-dirs.dirs")),
             "XDG_PICTURES_DIR=\"$HOME/Pictures\"\n"));
+#ifdef _WIN32
+        // The store is the user's registry: the tests run only in a Wine prefix of their own.
+        QVERIFY(qEnvironmentVariableIsSet("WINEPREFIX"));
+        QSettings(lumraConf(), QSettings::NativeFormat).remove(QString());
+        QSettings(QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\"
+                                 "Explorer\\Shell Folders"),
+            QSettings::NativeFormat)
+            .setValue(QStringLiteral("My Pictures"),
+                QDir::toNativeSeparators(path(QStringLiteral("Pictures"))));
+#endif
         newRun();
     }
     QString path(const QString& relative) const { return m_home.filePath(relative); }
+#ifdef _WIN32
+    static QString lumraConf() { return basOptions::ProgramKey; }
+#else
     QString lumraConf() const { return path(QStringLiteral("config/Morvanell/Lumra.conf")); }
+#endif
 
     static void newRun()
     {
