@@ -13,7 +13,13 @@ void dropOpacity(std::uintptr_t) { }
 
 void recordTitle(std::uintptr_t window, const std::string& title)
 {
-    if (window == 0)
+    // Only a window of this program: where the toolkit runs without real windows
+    // (offscreen), its ids are counters that may name another program's window, which
+    // would have to answer before SetWindowTextW returns.
+    const HWND handle = reinterpret_cast<HWND>(window);
+    DWORD owner = 0;
+    if (window == 0 || !::IsWindow(handle) || ::GetWindowThreadProcessId(handle, &owner) == 0
+        || owner != ::GetCurrentProcessId())
         return;
     std::wstring wide;
     if (!title.empty()) {
@@ -25,7 +31,7 @@ void recordTitle(std::uintptr_t window, const std::string& title)
         ::MultiByteToWideChar(
             CP_UTF8, 0, title.data(), static_cast<int>(title.size()), wide.data(), size);
     }
-    ::SetWindowTextW(reinterpret_cast<HWND>(window), wide.c_str());
+    ::SetWindowTextW(handle, wide.c_str());
 }
 
 } // namespace sys
