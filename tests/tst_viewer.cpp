@@ -4,6 +4,7 @@
 #include "Support.h"
 #include "about/frmAbout.h"
 #include "platform/Site.h"
+#include "system/System.h"
 #include "viewer/IntervalTimer.h"
 #include "viewer/Moves.h"
 
@@ -29,17 +30,17 @@ private slots:
         row("mnuVisitWebsite", "open " + Site::address());
         row("mnuMorvanell, mnuMorvanell", "about");
         row("Ctrl+R or mnuOptionsReverse", "reverse");
-        row("Ctrl+S or mnuOptionsSorted or Ctrl+\u042B@39 or Ctrl+S, Ctrl+R", "unsorted");
+        row("Ctrl+S or mnuOptionsSorted or Ctrl+\u042B@31 or Ctrl+S, Ctrl+R", "unsorted");
         row("Ctrl+Shift+S or Ctrl+X or X or Shift+Esc or Ctrl+5 or click Ctrl right or click", "");
         row("Ctrl+T or mnuOptionsTransparent", "transparent");
         row("mnuOptionsStayOnTop", "top");
         row("Ctrl+F or Ctrl+O or mnuOptionsSelectFolder", "folder");
         row("Ctrl+A or mnuOptionsAutoAdvance", "auto, on");
         row("Menu or click right or click right picture or click right, double right", "menu");
-        row("Esc or ` or \u00B2@49", "blank, closed, saved"); // @49: the key left of 1
+        row("Esc or ` or \u00B2@41", "blank, closed, saved"); // @41: the key left of 1
         row("mnuExit or double or double picture, double", "closed, saved");
         row("PgUp or mnuFileShowPrevious", "at 2, shows 2.png");
-        row("PgDown or Return or N or \u0422@57 or mnuFileShowNext", "at 4, shows 4.png");
+        row("PgDown or Return or N or \u0422@49 or mnuFileShowNext", "at 4, shows 4.png");
         row("Home or mnuFileShowFirst", "at 1, shows 1.png");
         row("End or mnuFileShowLast", "at 5, shows 5.png");
         row("Home, Home", "at 1"); // nothing shown again
@@ -62,7 +63,7 @@ private slots:
         row("yes, Del, PgUp, Del, PgUp", "at 2, shows 2.png, gone, emptied, Delete 3.png? y/n");
         row("yes though gone, Del",
             "at 4, shows 4.png, gone, emptied, Delete 3.png? y/n, 2 : "
-                + QString::fromLocal8Bit(strerror(ENOENT)));
+                + QString::fromStdString(sys::errorText(ENOENT)));
     }
 
     void commands()
@@ -72,7 +73,7 @@ private slots:
             UserProfile profile;
             Viewer v;
             frmLumra& w = *v.window;
-            AppFolder = v.dir.path() + "/";
+            AppFolder = v.dir.path() + Separator();
             v.dir.file("Lumra.htm");
             w.show();
             QSignalSpy unloaded(&w, &frmLumra::unloaded);
@@ -97,8 +98,11 @@ private slots:
                         words.contains("Ctrl") ? Qt::ControlModifier : Qt::NoModifier, { 2, 2 });
                 } else if (step.contains('@')) {
                     const QKeyCombination key = QKeySequence(step.section('@', 0, 0))[0];
+                    // @: the key's set-1 scan code, which X gives 8 more.
                     QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(),
-                        step.section('@', 1).toUInt(), 0, 0);
+                        step.section('@', 1).toUInt()
+                            + (QSysInfo::productType() == "windows" ? 0 : 8),
+                        0, 0);
                     QCoreApplication::sendEvent(&w, &press);
                 } else if (words[0] == "seconds") { // the prompt answered so
                     v.dialogs.answerInput(words[1]);
@@ -168,7 +172,8 @@ private slots:
         UserProfile profile;
         Viewer v;
         setDialogs(nullptr); // the Qt message box itself, answered from the event loop
-        const std::string tagged = PicturePaths.at(3) = drawPicture(v.dir, "x<u>.png", { 8, 8 });
+        const std::string tagged = PicturePaths.at(3)
+            = drawPicture(v.dir, "x&lt;u&gt;.png", { 8, 8 });
         QString seen;
         QTimer answer;
         answer.callOnTimeout([&] {
@@ -217,6 +222,9 @@ private slots:
         const std::string fourth
             = v.dir.file("4.png", pictureBytes({ 8, 8 }, Qt::darkCyan, "BMP").toStdString());
         const std::string red = pictureBytes({ 8, 8 }, Qt::red, "BMP").toStdString();
+        // In whole seconds, which every system can set again (mingw's library sets no less).
+        fs::last_write_time(
+            fourth, std::chrono::floor<std::chrono::seconds>(fs::last_write_time(fourth)));
         w.MovePic(Moves::Previous);
         QCOMPARE(ahead(), "1.png"); // the way of the last move
         w.MovePic(Moves::Next);

@@ -58,8 +58,9 @@ inline bool near(QColor a, QColor b, int tolerance = 40)
 class TestFolder {
 public:
     TestFolder() { QVERIFY(m_dir.isValid()); }
-    std::string path() const { return m_dir.path().toLocal8Bit().toStdString(); }
-    std::string path(const std::string& name) const { return path() + "/" + name; }
+    // Paths as the system writes them, as Lumra makes them.
+    std::string path() const { return QDir::toNativeSeparators(m_dir.path()).toStdString(); }
+    std::string path(const std::string& n) const { return path() + basGeneral::Separator() + n; }
     std::string file(const std::string& name, const std::string& content = "x") const
     {
         std::ofstream(path(name), std::ios::binary) << content;
