@@ -22,8 +22,16 @@ std::size_t readProfileString(const std::optional<std::string>& section,
     const std::optional<std::string>& key, const std::string& defaultText, std::span<char> buffer,
     const std::string& file);
 
+// Whether a write of these names and value leaves the file's other entries as they are. A
+// line break or a zero in any of them would start new lines or cut the text short, a "]"
+// would end the section's name early, and a key name that is blank, holds "=" or starts
+// with "[" or ";" would read back as something else: such writes are refused.
+bool profileWriteAllowed(const std::string& section, const std::optional<std::string>& key,
+    const std::optional<std::string>& value);
+
 // Writes value under key in section of file, deletes the key (null value) or the whole
-// section (null key). True when that succeeded.
+// section (null key). True when that succeeded; false for a write profileWriteAllowed
+// refuses, which changes nothing.
 bool writeProfileString(const std::optional<std::string>& section,
     const std::optional<std::string>& key, const std::optional<std::string>& value,
     const std::string& file);

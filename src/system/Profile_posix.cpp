@@ -183,13 +183,6 @@ void addName(std::vector<std::string>& names, const std::string& name)
     names.push_back(name);
 }
 
-// Also true when text holds a zero character.
-bool hasAny(const std::string& text, const char* characters)
-{
-    return text.find_first_of(characters, 0, std::char_traits<char>::length(characters) + 1)
-        != std::string::npos;
-}
-
 } // namespace
 
 std::size_t readProfileString(const std::optional<std::string>& section,
@@ -238,19 +231,10 @@ bool writeProfileString(const std::optional<std::string>& section,
     // Without a section there is nothing to write (Windows only flushes its cache then).
     if (!section)
         return false;
-    // A line break in a name or a value would make new lines of the file: refused, as are
-    // names that would read back as something else.
-    const char* const breaks = "\r\n";
+    if (!profileWriteAllowed(*section, key, value))
+        return false;
     const std::string sectionName = trimmed(*section);
-    if (hasAny(*section, breaks) || section->find(']') != std::string::npos)
-        return false;
     const std::string keyName = key ? trimmed(*key) : std::string();
-    if (key
-        && (keyName.empty() || hasAny(*key, breaks) || key->find('=') != std::string::npos
-            || keyName[0] == '[' || keyName[0] == ';'))
-        return false;
-    if (value && hasAny(*value, breaks))
-        return false;
 
     ProfileFile profile;
     if (!load(file, profile))

@@ -25,6 +25,10 @@ bool writeProfileString(const std::optional<std::string>& section,
     const std::optional<std::string>& key, const std::optional<std::string>& value,
     const std::string& file)
 {
+    // The system would write a line break or a "]" as it stands, and so make new entries of
+    // it, and would stop at a zero.
+    if (section && !profileWriteAllowed(*section, key, value))
+        return false;
     return ::WritePrivateProfileStringA(orNull(section), orNull(key), orNull(value), file.c_str())
         != FALSE;
 }

@@ -6,6 +6,10 @@ namespace sys {
 
 namespace {
 
+// The calls take names as C strings, so a name holding a zero would stop there and name
+// another key or value: it is refused, as the POSIX store refuses it.
+bool holdsZero(const std::string& name) { return name.find('\0') != std::string::npos; }
+
 // The predefined handles are sign-extended on 64-bit Windows, so they are taken from the
 // system's own definitions rather than built from the numbers.
 HKEY rootHandle(RootKey root)
@@ -32,6 +36,8 @@ public:
 
     RegStatus valueSize(const std::string& name, std::uint32_t& size) override
     {
+        if (holdsZero(name))
+            return RegInvalidParameter;
         DWORD bytes = 0;
         const LONG status
             = ::RegQueryValueExA(m_key, name.c_str(), nullptr, nullptr, nullptr, &bytes);
@@ -41,6 +47,8 @@ public:
 
     RegStatus readValue(const std::string& name, std::uint32_t size, std::string& data) override
     {
+        if (holdsZero(name))
+            return RegInvalidParameter;
         std::string buffer(size, '\0');
         DWORD bytes = size;
         const LONG status = ::RegQueryValueExA(
@@ -54,12 +62,16 @@ public:
 
     RegStatus writeString(const std::string& name, const std::string& text) override
     {
+        if (holdsZero(name))
+            return RegInvalidParameter;
         return ::RegSetValueExA(m_key, name.c_str(), 0, REG_SZ,
             reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>(text.size() + 1));
     }
 
     RegStatus deleteValue(const std::string& name) override
     {
+        if (holdsZero(name))
+            return RegInvalidParameter;
         return ::RegDeleteValueA(m_key, name.c_str());
     }
 
@@ -71,6 +83,8 @@ private:
 
 RegStatus openKey(RootKey root, const std::string& subKey, std::unique_ptr<RegistryKey>& key)
 {
+    if (holdsZero(subKey))
+        return RegInvalidParameter;
     HKEY opened = nullptr;
     const LONG status
         = ::RegOpenKeyExA(rootHandle(root), subKey.c_str(), 0, KEY_ALL_ACCESS, &opened);
@@ -81,6 +95,8 @@ RegStatus openKey(RootKey root, const std::string& subKey, std::unique_ptr<Regis
 
 RegStatus createKey(RootKey root, const std::string& subKey, std::unique_ptr<RegistryKey>& key)
 {
+    if (holdsZero(subKey))
+        return RegInvalidParameter;
     HKEY opened = nullptr;
     const LONG status = ::RegCreateKeyExA(rootHandle(root), subKey.c_str(), 0, nullptr,
         REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &opened, nullptr);
@@ -91,6 +107,8 @@ RegStatus createKey(RootKey root, const std::string& subKey, std::unique_ptr<Reg
 
 RegStatus deleteKey(RootKey root, const std::string& subKey)
 {
+    if (holdsZero(subKey))
+        return RegInvalidParameter;
     return ::RegDeleteKeyA(rootHandle(root), subKey.c_str());
 }
 

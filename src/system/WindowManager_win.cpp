@@ -13,13 +13,13 @@ void dropOpacity(std::uintptr_t) { }
 
 void recordTitle(std::uintptr_t window, const std::string& title)
 {
-    // Only a window of this program: where the toolkit runs without real windows
-    // (offscreen), its ids are counters that may name another program's window, which
-    // would have to answer before SetWindowTextW returns.
+    // Only a window of this thread, the one that made the program's windows: where the
+    // toolkit runs without real windows (offscreen), its ids are counters that may name
+    // another thread's or program's window, which would have to answer before
+    // SetWindowTextW returns.
     const HWND handle = reinterpret_cast<HWND>(window);
-    DWORD owner = 0;
-    if (window == 0 || !::IsWindow(handle) || ::GetWindowThreadProcessId(handle, &owner) == 0
-        || owner != ::GetCurrentProcessId())
+    if (window == 0 || !::IsWindow(handle)
+        || ::GetWindowThreadProcessId(handle, nullptr) != ::GetCurrentThreadId())
         return;
     std::wstring wide;
     if (!title.empty()) {
