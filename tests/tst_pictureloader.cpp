@@ -274,8 +274,10 @@ void tst_PictureLoader::loads_data()
         QByteArray::fromHex(
             "524946461c000000574542505650384c0f0000002f014000000710fd8ffe0722a2ff0100"),
         {});
+#ifndef _WIN32 // where there are FIFOs
     QCOMPARE(::mkfifo(m_dir.path("fifo.jpg").c_str(), 0600), 0);
     row("fifo.jpg", QByteArray(), {});
+#endif
 
     const QByteArray busy = encoded(noise({ 256, 256 }), "PNG");
     const QByteArray gif = gifBytes(quarters(Opaque, QImage::Format_RGB32, { 256, 256 }), Opaque);

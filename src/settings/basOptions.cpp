@@ -16,12 +16,12 @@ OptionSet CurrentOptions;
 OptionSet DefaultOptions;
 std::unique_ptr<CReg> OptionStore;
 const QString ProgramKey = QStringLiteral("HKEY_CURRENT_USER\\Software\\Morvanell\\Lumra");
+const QString ShellFoldersKey = QStringLiteral(
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
 
 namespace {
 
 const QString ModuleLabel = QStringLiteral("Options");
-const QString ShellFoldersKey = QStringLiteral(
-    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
 const QString MyPicturesValue = QStringLiteral("My Pictures");
 
 constexpr std::int32_t DefaultSeconds = 2;

@@ -38,6 +38,9 @@ extern std::unique_ptr<CReg> OptionStore;
 // The program's key in the per-user store.
 extern const QString ProgramKey;
 
+// The shell's key that holds the user's picture folder ("My Pictures"), the default folder.
+extern const QString ShellFoldersKey;
+
 // What the options read from the viewer window: its place and size in twips and the
 // slide-show timer's interval in milliseconds.
 class OptionsWindow {

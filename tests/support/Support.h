@@ -174,19 +174,15 @@ public:
         QDir().mkpath(path(QStringLiteral("config")));
         QVERIFY(writeFile(path(QStringLiteral("config/user-dirs.dirs")),
             "XDG_PICTURES_DIR=\"$HOME/Pictures\"\n"));
-#ifdef _WIN32
-        // The store is the user's registry: the tests run only in a Wine prefix of their own.
+#ifdef _WIN32 // the store is the user's registry: the tests run only in a Wine prefix
         QVERIFY(qEnvironmentVariableIsSet("WINEPREFIX"));
         QSettings(lumraConf(), QSettings::NativeFormat).remove(QString());
-        QSettings(QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\"
-                                 "Explorer\\Shell Folders"),
-            QSettings::NativeFormat)
-            .setValue(QStringLiteral("My Pictures"),
-                QDir::toNativeSeparators(path(QStringLiteral("Pictures"))));
+        QSettings(basOptions::ShellFoldersKey, QSettings::NativeFormat)
+            .setValue("My Pictures", path("Pictures"));
 #endif
         newRun();
     }
-    QString path(const QString& relative) const { return m_home.filePath(relative); }
+    QString path(const QString& r) const { return QDir::toNativeSeparators(m_home.filePath(r)); }
 #ifdef _WIN32
     static QString lumraConf() { return basOptions::ProgramKey; }
 #else
