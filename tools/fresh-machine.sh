@@ -4,7 +4,9 @@
 # commit into it and runs ./run.sh (headless: it must print a screenshot that shows a picture)
 # and ./test.sh inside it with chroot. Prints the time each took; exits non-zero on a failure.
 #
-#   tools/fresh-machine.sh
+#   tools/fresh-machine.sh             ./run.sh and ./test.sh
+#   tools/fresh-machine.sh --windows   tools/windows-build.sh --check instead: Qt for Windows,
+#                                      lumra.exe and its check under Wine, all from nothing
 #
 # Needs root (it asks through sudo) and the network to Debian's mirror. The cache lives in
 # LUMRA_FRESH_CACHE (default /var/cache/lumra-fresh-machine): the base root, the last run's
@@ -12,6 +14,15 @@
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 cache="${LUMRA_FRESH_CACHE:-/var/cache/lumra-fresh-machine}"
+windows=0
+case "${1:-}" in
+'') ;;
+--windows) windows=1 ;;
+*)
+    echo "usage: tools/fresh-machine.sh [--windows]" >&2
+    exit 2
+    ;;
+esac
 
 if [ "$(id -u)" -ne 0 ]; then
     exec sudo LUMRA_FRESH_CACHE="$cache" bash "$0" "$@"
@@ -121,7 +132,9 @@ step() {
     fi
 }
 
-if step ./run.sh run; then
+if ((windows)); then
+    step "tools/windows-build.sh --check" windows || true
+elif step ./run.sh run; then
     shot=$(sed -n 's/.*Screenshot: //p' "$cache/run.log" | tail -n 1)
     if [ -z "$shot" ] || [ ! -f "$root$shot" ]; then
         say "./run.sh printed no screenshot"
@@ -138,7 +151,7 @@ if step ./run.sh run; then
         fi
     fi
 fi
-step ./test.sh test || true
+((windows)) || step ./test.sh test || true
 
 if [ "$failed" -ne 0 ]; then
     say "FAILED"
