@@ -94,23 +94,19 @@ cmake_windows() { # source build [options...]: configures, builds and installs i
     cmake --install "$binary" >/dev/null
 }
 
-if [ ! -f "$prefix/.libjpeg-turbo" ]; then
-    fetch_source libjpeg-turbo
-    say "Building libjpeg-turbo"
-    rm -rf "$cache/build/libjpeg-turbo"
-    cmake_windows "$cache/sources/libjpeg-turbo" "$cache/build/libjpeg-turbo" \
-        -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_JAVA=OFF
-    touch "$prefix/.libjpeg-turbo"
-fi
-
-if [ ! -f "$prefix/.libpng" ]; then
-    fetch_source libpng1.6
-    say "Building libpng"
-    rm -rf "$cache/build/libpng"
-    cmake_windows "$cache/sources/libpng1.6" "$cache/build/libpng" \
-        -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
-    touch "$prefix/.libpng"
-fi
+cmake_library() { # name package [options...]: a library built with CMake, once
+    local name=$1 package=$2
+    shift 2
+    [ -f "$prefix/.$name" ] && return
+    fetch_source "$package"
+    say "Building $name"
+    rm -rf "$cache/build/$name"
+    cmake_windows "$cache/sources/$package" "$cache/build/$name" "$@"
+    touch "$prefix/.$name"
+}
+cmake_library libjpeg-turbo libjpeg-turbo \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_JAVA=OFF
+cmake_library libpng libpng1.6 -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
 
 if [ ! -f "$prefix/.giflib" ]; then
     fetch_source giflib
@@ -154,6 +150,10 @@ fi
 say "Building lumra.exe"
 tests=OFF
 [ "$mode" = tests ] && tests=ON
+# A build folder configured against another cache's Qt starts again.
+if [ -f "$build/CMakeCache.txt" ] && ! grep -q "^Qt6_DIR:PATH=$prefix/" "$build/CMakeCache.txt"; then
+    rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
+fi
 # Qt's own qt-cmake, which finds the Windows Qt under the cross-build's root path rules.
 "$prefix/bin/qt-cmake" -S "$root" -B "$build" -G Ninja -Wno-dev --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release \
     -DLUMRA_WERROR=ON -DBUILD_TESTING=$tests >/dev/null
