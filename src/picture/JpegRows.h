@@ -4,6 +4,8 @@
 // its pixels decoded at the smallest DCT scale that still covers the size shown, then summed
 // by a RowReducer. Qt's image plugins are never loaded for it.
 
+#include "picture/Decoding.h"
+
 #include <QImage>
 #include <QImageIOHandler>
 #include <QSize>
@@ -13,11 +15,7 @@ class QIODevice;
 
 namespace JpegRows {
 
-struct Header {
-    QSize storedSize; // before orientation
-    // How the picture must be turned or mirrored to show upright, as Qt's readers say it.
-    QImageIOHandler::Transformations transformation;
-};
+using Header = Decoding::Header;
 
 // The header of the JPEG on device. Nothing when libjpeg cannot read it.
 std::optional<Header> readHeader(QIODevice& device);

@@ -16,26 +16,6 @@
 
 namespace {
 
-// The format told by the first bytes, among the four the picture list names. Qt may have
-// plugins for many more; a TIFF or WebP file named like a picture is treated as undecodable,
-// as the list never asks for one. Telling the format here, rather than asking every plugin
-// Qt has, spares loading them all before the first picture.
-QByteArray formatOf(QIODevice& device)
-{
-    const QByteArray head = device.seek(0) ? device.read(8) : QByteArray();
-    if (!device.seek(0))
-        return {};
-    if (head.startsWith("BM"))
-        return "bmp";
-    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
-        return "gif";
-    if (head.startsWith("\xFF\xD8"))
-        return "jpeg";
-    if (head == "\x89PNG\r\n\x1A\n")
-        return "png";
-    return {};
-}
-
 // Hands an open regular file to Qt's readers. It is unbuffered, so Qt's idea of the
 // position and ours never part, and every read is a positioned read of the file.
 //
@@ -83,6 +63,74 @@ private:
     bool m_ranOut = false;
 };
 
+// The picture turned and mirrored as Qt's readers turn and mirror it.
+QImage oriented(QImage image, QImageIOHandler::Transformations transformation)
+{
+    if (transformation == QImageIOHandler::TransformationRotate270)
+        return image.transformed(QTransform().rotate(270));
+    image = std::move(image).mirrored(transformation & QImageIOHandler::TransformationMirror,
+        transformation & QImageIOHandler::TransformationFlip);
+    if (transformation & QImageIOHandler::TransformationRotate90)
+        image = image.transformed(QTransform().rotate(90));
+    return image;
+}
+
+qint64 pixelsOf(QSize size) { return qint64(size.width()) * size.height(); }
+
+// Until every kind is read by Lumra's own decoders, what they leave is read whole by Qt's
+// reader for the format and reduced afterwards. Qt's limit is one for the process, set once.
+Decoding::Result readByQt(
+    QIODevice& device, const QByteArray& format, const Decoding::Request& request)
+{
+    static const bool limited
+        = (QImageReader::setAllocationLimit(int(Decoding::Budget >> 20)), true);
+    Q_UNUSED(limited);
+    auto& file = static_cast<RegularFileDevice&>(device);
+    if (!file.seek(0))
+        return Decoding::Result::failed(Decoding::Outcome::Damaged);
+    file.clearRanOut();
+    QImageReader reader(&file, format);
+    reader.setAutoDetectImageFormat(false);
+    reader.setAutoTransform(false);
+    QImage image = reader.read();
+    if (image.isNull() || file.ranOut())
+        return Decoding::Result::failed(Decoding::Outcome::Damaged);
+    if (image.size() != request.target)
+        image = image.scaled(request.target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return Decoding::Result::decoded(std::move(image));
+}
+
+template <const char* Format> std::optional<Decoding::Header> headerByQt(QIODevice& device)
+{
+    if (!device.seek(0))
+        return std::nullopt;
+    QImageReader reader(&device, Format);
+    reader.setAutoDetectImageFormat(false);
+    if (!reader.canRead())
+        return std::nullopt;
+    QSize stored = reader.size();
+    // Qt gives a BMP stored top down a negative height.
+    if (stored.height() < 0 && stored.height() > INT_MIN)
+        stored.setHeight(-stored.height());
+    return Decoding::Header { stored, reader.transformation() };
+}
+
+// The old row readers: nothing from them means a kind they leave to Qt.
+using OldRows = std::optional<QImage> (*)(QIODevice&, QSize, QSize);
+template <OldRows Rows, const char* Format>
+Decoding::Result streamedOrQt(QIODevice& device, const Decoding::Request& request)
+{
+    if (std::optional<QImage> reduced = Rows(device, request.storedSize, request.target))
+        return reduced->isNull() ? Decoding::Result::failed(Decoding::Outcome::Damaged)
+                                 : Decoding::Result::decoded(std::move(*reduced));
+    return readByQt(device, Format, request);
+}
+
+constexpr char Bmp[] = "bmp";
+constexpr char Gif[] = "gif";
+constexpr char Jpeg[] = "jpeg";
+constexpr char Png[] = "png";
+
 // Qt's BMP reader stops quietly where a cut file ends and leaves the rest of the picture
 // black, so the size the headers promise is held against the size of the file.
 bool bmpIsWhole(QIODevice& device)
@@ -117,34 +165,35 @@ bool bmpIsWhole(QIODevice& device)
     return available >= 0 && (rowBytes == 0 || rows <= available / rowBytes);
 }
 
-// The picture turned and mirrored as Qt's readers turn and mirror it.
-QImage oriented(QImage image, QImageIOHandler::Transformations transformation)
+std::optional<Decoding::Header> bmpHeader(QIODevice& device)
 {
-    if (transformation == QImageIOHandler::TransformationRotate270)
-        return image.transformed(QTransform().rotate(270));
-    image = std::move(image).mirrored(transformation & QImageIOHandler::TransformationMirror,
-        transformation & QImageIOHandler::TransformationFlip);
-    if (transformation & QImageIOHandler::TransformationRotate90)
-        image = image.transformed(QTransform().rotate(90));
-    return image;
+    std::optional<Decoding::Header> header = headerByQt<Bmp>(device);
+    return header && bmpIsWhole(device) ? header : std::nullopt;
 }
 
-qint64 pixelsOf(QSize size) { return qint64(size.width()) * size.height(); }
+// The formats, told by their first bytes, never by the name: a TIFF or WebP file named
+// like a picture is undecodable, as the picture list never asks for one.
+struct Format {
+    QByteArrayView signature;
+    std::optional<Decoding::Header> (*readHeader)(QIODevice&);
+    Decoding::Result (*read)(QIODevice&, const Decoding::Request&);
+};
 
-// Qt's limit is one for the process; it is set once, before the first picture on any thread.
-void limitAllocations()
-{
-    static const bool limited
-        = (QImageReader::setAllocationLimit(PictureLoader::AllocationLimitMiB), true);
-    Q_UNUSED(limited);
-}
+const Format Formats[] = {
+    { "BM", bmpHeader, streamedOrQt<BmpRows::readReduced, Bmp> },
+    { "GIF87a", headerByQt<Gif>, streamedOrQt<GifRows::readReduced, Gif> },
+    { "GIF89a", headerByQt<Gif>, streamedOrQt<GifRows::readReduced, Gif> },
+    { "\xFF\xD8", JpegRows::readHeader, streamedOrQt<JpegRows::readReduced, Jpeg> },
+    { "\x89PNG\r\n\x1A\n", headerByQt<Png>, streamedOrQt<PngRows::readReduced, Png> },
+};
 
-// Qt refuses to decode a picture whose pixels need more memory than its allocation limit
-// allows; pictures Lumra decodes itself are held to the same limit.
-bool withinAllocationLimit(QSize size)
+const Format* formatOf(QIODevice& device)
 {
-    const qint64 limitMiB = QImageReader::allocationLimit();
-    return limitMiB <= 0 || pixelsOf(size) * 4 <= limitMiB << 20;
+    const QByteArray head = device.seek(0) ? device.read(8) : QByteArray();
+    for (const Format& format : Formats)
+        if (head.startsWith(format.signature))
+            return &format;
+    return nullptr;
 }
 
 } // namespace
@@ -156,18 +205,14 @@ struct PictureLoader::Opened {
     }
 
     RegularFileDevice device;
-    QByteArray format;
-    // The size as stored in the file, before orientation, and how it is turned and mirrored
-    // to show upright: scaling comes before orientation, so a scaled size must be given in
+    const Format* format = nullptr;
+    // What the headers say: scaling comes before orientation, so a scaled size is given in
     // stored terms.
-    QSize storedSize;
-    QImageIOHandler::Transformations transformation;
+    Decoding::Header header;
     bool quarterTurn() const
     {
-        return (transformation & QImageIOHandler::TransformationRotate90) != 0;
+        return (header.transformation & QImageIOHandler::TransformationRotate90) != 0;
     }
-    // Whether the picture is shown as stored, neither turned nor mirrored.
-    bool upright() const { return transformation == QImageIOHandler::TransformationNone; }
 };
 
 PictureLoader::PictureLoader() = default;
@@ -182,31 +227,13 @@ bool PictureLoader::open(const std::string& path)
     auto opened = std::make_unique<Opened>(std::move(*file));
     if (!opened->device.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
-
-    limitAllocations();
-    const QByteArray format = formatOf(opened->device);
-    if (format.isEmpty())
+    opened->format = formatOf(opened->device);
+    if (!opened->format || !opened->device.seek(0))
         return false;
-    // A JPEG's header is read without Qt, so that its plugins are not loaded for it.
-    const std::optional<JpegRows::Header> jpeg
-        = format == "jpeg" ? JpegRows::readHeader(opened->device) : std::nullopt;
-    QImageReader reader(&opened->device, format);
-    reader.setAutoDetectImageFormat(false);
-    if (!jpeg && !reader.canRead())
+    const std::optional<Decoding::Header> header = opened->format->readHeader(opened->device);
+    if (!header || header->storedSize.isEmpty() || pixelsOf(header->storedSize) > MaxPixels)
         return false;
-    const JpegRows::Header header
-        = jpeg ? *jpeg : JpegRows::Header { reader.size(), reader.transformation() };
-    QSize stored = header.storedSize;
-    // Qt gives a BMP stored top down a negative height.
-    if (format == "bmp" && stored.height() < 0 && stored.height() > INT_MIN)
-        stored.setHeight(-stored.height());
-    if (stored.isEmpty() || pixelsOf(stored) > MaxPixels)
-        return false;
-    if (format == "bmp" && !bmpIsWhole(opened->device))
-        return false;
-    opened->format = format;
-    opened->storedSize = stored;
-    opened->transformation = header.transformation;
+    opened->header = *header;
     m_opened = std::move(opened);
     return true;
 }
@@ -226,57 +253,31 @@ QSize PictureLoader::naturalSize() const
 {
     if (!m_opened)
         return {};
-    return m_opened->quarterTurn() ? m_opened->storedSize.transposed() : m_opened->storedSize;
+    const QSize stored = m_opened->header.storedSize;
+    return m_opened->quarterTurn() ? stored.transposed() : stored;
 }
 
-QImage PictureLoader::read(QSize targetSize)
+Decoding::Result PictureLoader::read(QSize targetSize, const Decoding::CancelFlag* cancel)
 {
+    using Decoding::Outcome;
+    using Decoding::Result;
     if (!m_opened || targetSize.isEmpty() || pixelsOf(targetSize) > MaxPixels)
-        return {};
-    RegularFileDevice& device = m_opened->device;
-    limitAllocations();
-
+        return Result::failed(Outcome::Damaged);
+    const QSize stored = m_opened->header.storedSize;
     const QSize storedTarget = m_opened->quarterTurn() ? targetSize.transposed() : targetSize;
-    if (m_opened->format == "jpeg") {
-        if (!withinAllocationLimit(targetSize))
-            return {};
-        if (std::optional<QImage> reduced
-            = JpegRows::readReduced(device, m_opened->storedSize, storedTarget))
-            return oriented(std::move(*reduced), m_opened->transformation);
-    }
-
-    // Qt's PNG reader scales each row as it decodes it, which costs more than decoding the
-    // whole picture and reducing it afterwards, and its BMP and GIF readers cannot scale at
-    // all: these are reduced by summing their rows as they are decoded instead.
-    const auto readRows = m_opened->format == "png" && m_opened->upright() ? PngRows::readReduced
-        : m_opened->format == "bmp"                                        ? BmpRows::readReduced
-        : m_opened->format == "gif"                                        ? GifRows::readReduced
-                                                                           : nullptr;
-    if (readRows && targetSize != m_opened->storedSize) {
-        if (!withinAllocationLimit(targetSize))
-            return {};
-        if (std::optional<QImage> reduced = readRows(device, m_opened->storedSize, targetSize))
-            return *reduced;
-    }
-
-    if (!device.seek(0))
-        return {};
-    device.clearRanOut();
-    QImageReader reader(&device, m_opened->format);
-    reader.setAutoDetectImageFormat(false);
-    reader.setAutoTransform(true);
-    // A hint that readers able to trade quality for speed while scaling (JPEG) take the
-    // careful way.
-    reader.setQuality(100);
-    if (storedTarget != m_opened->storedSize && reader.supportsOption(QImageIOHandler::ScaledSize))
-        reader.setScaledSize(storedTarget);
-
-    QImage image = reader.read();
-    if (image.isNull() || device.ranOut())
-        return {};
-    // Formats that cannot scale while decoding arrive at full size: reduce, and let the
-    // full-size bitmap go as soon as the reduced one exists.
-    if (image.size() != targetSize)
-        image = image.scaled(targetSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return image;
+    // The decoders only reduce. A side asked larger than the picture (a rounding of the
+    // screen's scale) is read at the picture's own size and stretched afterwards.
+    const Decoding::Request request { stored, storedTarget.boundedTo(stored), cancel };
+    if (!Decoding::withinBudget(pixelsOf(storedTarget) * 4))
+        return Result::failed(Outcome::OverBudget);
+    if (!m_opened->device.seek(0))
+        return Result::failed(Outcome::Damaged);
+    Result result = m_opened->format->read(m_opened->device, request);
+    if (result.outcome != Outcome::Decoded)
+        return Result::failed(result.outcome);
+    if (result.image.size() != storedTarget)
+        result.image
+            = result.image.scaled(storedTarget, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    result.image = oriented(std::move(result.image), m_opened->header.transformation);
+    return result;
 }

@@ -5,6 +5,7 @@
 // name, and only regular files are opened. Sizes are in pixels and upright: a photo whose
 // EXIF orientation says it was taken in portrait is portrait here.
 
+#include "picture/Decoding.h"
 #include "system/RegularFile.h"
 
 #include <QImage>
@@ -19,13 +20,6 @@ public:
     // Lumra shows every picture of up to 200 megapixels; a larger one fails like a file that
     // cannot be decoded, so a small file whose header claims a huge picture costs nothing.
     static constexpr qint64 MaxPixels = 200'000'000;
-
-    // The decoding memory limit given to Qt, in MiB: MaxPixels at 8 bytes a pixel (a 16-bit
-    // PNG, the widest any of our formats decodes to), rounded up. Qt's own default (128 MiB)
-    // refuses an ordinary 48-megapixel photo. The limit is process-wide in Qt, and the
-    // QT_IMAGEIO_MAXALLOC environment variable, when the user sets it, overrides it.
-    static constexpr int AllocationLimitMiB
-        = static_cast<int>((MaxPixels * 8 + (1 << 20) - 1) >> 20);
 
     PictureLoader();
     ~PictureLoader();
@@ -51,12 +45,14 @@ public:
     // nothing is open.
     QSize naturalSize() const;
 
-    // The open picture decoded upright at exactly targetSize pixels, reduced (or enlarged)
-    // smoothly without regard to aspect ratio: the caller decides the fit. Formats that can
-    // decode at a smaller size do so, and a full-size bitmap is never kept. A null image
-    // when nothing is open, targetSize is empty or larger than MaxPixels, or the picture
-    // cannot be decoded. The file stays open, so the picture may be read again.
-    QImage read(QSize targetSize);
+    // The open picture decoded upright at exactly targetSize pixels, reduced smoothly without
+    // regard to aspect ratio: the caller decides the fit. Every format is read by Lumra's own
+    // decoders, which sum the rows into the size shown as they come, so a full-size bitmap
+    // is never made. Damaged when nothing is open, targetSize is empty or larger than
+    // MaxPixels, or the picture cannot be decoded; OverBudget when decoding it would take
+    // more than Decoding::Budget; Cancelled when cancel was set meanwhile. The file stays
+    // open, so the picture may be read again.
+    Decoding::Result read(QSize targetSize, const Decoding::CancelFlag* cancel = nullptr);
 
 private:
     struct Opened;

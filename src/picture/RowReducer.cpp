@@ -1,5 +1,7 @@
 #include "picture/RowReducer.h"
 
+#include <algorithm>
+
 namespace {
 
 // A box's mean is its sum times a fixed-point reciprocal of its area, shifted down: exact
@@ -58,7 +60,29 @@ void addRgba(quint32* sums, const uchar* row, std::size_t bytes, bool first)
     }
 }
 
+// The row count times over, for a band that may be shorter than count.
+void addRepeated(
+    quint32* sums, const uchar* row, std::size_t bytes, int channels, quint32 count, bool first)
+{
+    for (std::size_t i = 0; i < bytes; i += std::size_t(channels)) {
+        for (int c = 0; c < channels; ++c) {
+            const quint32 value = channels == 4 && c < 3 ? premultiplied(row[i + c], row[i + 3])
+                                                         : row[i + std::size_t(c)];
+            sums[i + std::size_t(c)] = (first ? 0 : sums[i + std::size_t(c)]) + value * count;
+        }
+    }
+}
+
 } // namespace
+
+qint64 RowReducer::bytesFor(QSize sourceSize, QSize targetSize, bool alpha)
+{
+    const qint64 channels = alpha ? 4 : 3;
+    // The row of sums, the spans and two divisors a column, and the picture.
+    return qint64(sourceSize.width()) * channels * qint64(sizeof(quint32))
+        + qint64(targetSize.width()) * qint64(sizeof(int) + 2 * sizeof(Divisor))
+        + qint64(targetSize.width()) * targetSize.height() * 4;
+}
 
 bool RowReducer::canReduce(QSize sourceSize, QSize targetSize)
 {
@@ -107,7 +131,24 @@ void RowReducer::addRow(const uchar* row)
         addRgba(m_sums.data(), row, m_sums.size(), first);
     else
         addRgb(m_sums.data(), row, m_sums.size(), first);
-    if (++m_sourceRow < m_bandEnd)
+    advance(1);
+}
+
+void RowReducer::addRows(const uchar* row, int count)
+{
+    while (count > 0 && m_sourceRow < m_sourceSize.height()) {
+        const int part = std::min(count, m_bandEnd - m_sourceRow);
+        addRepeated(m_sums.data(), row, m_sums.size(), m_channels, quint32(part),
+            m_sourceRow == m_bandStart);
+        count -= part;
+        advance(part);
+    }
+}
+
+void RowReducer::advance(int rows)
+{
+    m_sourceRow += rows;
+    if (m_sourceRow < m_bandEnd)
         return;
     if (m_channels == 4)
         finishBand<4>(m_bandEnd - m_bandStart);

@@ -23,8 +23,18 @@ public:
     // result is Format_ARGB32_Premultiplied; without, it is Format_RGB32.
     RowReducer(QSize sourceSize, QSize targetSize, bool alpha);
 
+    // The memory a reducer of these sizes takes, the reduced picture included.
+    static qint64 bytesFor(QSize sourceSize, QSize targetSize, bool alpha);
+
     // The next source row, from the top: sourceSize.width() pixels.
     void addRow(const uchar* row);
+
+    // The same row count times over, at the cost of one row a band: the plain rows around a
+    // frame, or those a compressed picture skips.
+    void addRows(const uchar* row, int count);
+
+    // The source rows added so far.
+    int rowsAdded() const { return m_sourceRow; }
 
     // The reduced picture once every source row has been added, else a null image. Also
     // null when the picture could not be allocated.
@@ -37,6 +47,8 @@ private:
     };
 
     template <int Channels> void finishBand(int bandHeight);
+    // Moves on by rows added to the band, finishing it when they complete it.
+    void advance(int rows);
 
     QSize m_sourceSize;
     QSize m_targetSize;

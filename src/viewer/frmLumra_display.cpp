@@ -56,7 +56,7 @@ std::optional<PreparedPicture> frmLumra::preparePicture(PictureLoader& loader, c
     PreparedPicture picture;
     picture.place = fitPicture(natural, fit);
     picture.shrunk = picture.place.size() != natural;
-    picture.image = loader.read(picture.shrunk ? picture.place.size() * fit.ratio : pixels);
+    picture.image = loader.read(picture.shrunk ? picture.place.size() * fit.ratio : pixels).image;
     if (picture.image.isNull())
         return std::nullopt;
     return picture;
