@@ -160,6 +160,33 @@ QImage boxMeans(const QImage& source, QSize target)
     return means;
 }
 
+// The most memory the process held above what it held at the start, in bytes: the peak is
+// set back to the present at the start (Linux only; elsewhere nothing is measured).
+class PeakMemory {
+public:
+    PeakMemory()
+    {
+        std::ofstream("/proc/self/clear_refs") << "5";
+        m_start = kibibytes("VmRSS:");
+    }
+    qint64 above() const { return (kibibytes("VmHWM:") - m_start) << 10; }
+
+private:
+    static qint64 kibibytes(const char* field)
+    {
+        std::ifstream status("/proc/self/status");
+        for (std::string word; status >> word;)
+            if (word == field && status >> word)
+                return std::stoll(word);
+        return 0;
+    }
+    qint64 m_start = 0;
+};
+
+// Tolerances that are outcomes: the picture is not shown.
+constexpr double Damaged = -1;
+constexpr double OverBudget = -2;
+
 } // namespace
 
 class tst_PictureLoader : public QObject {
@@ -180,8 +207,8 @@ void tst_PictureLoader::loads_data()
 {
     QTest::addColumn<QByteArray>("bytes"); // of the file named by the row; null: a FIFO
     QTest::addColumn<QSize>("natural"); // invalid: refused on opening
-    // How far the picture read may be from Qt's whole picture reduced smoothly; negative
-    // when it cannot be decoded.
+    // How far the picture read may be from Qt's whole picture reduced smoothly, or the
+    // outcome when it is not shown: Damaged or OverBudget.
     QTest::addColumn<double>("tolerance");
     QTest::addColumn<QSize>("target");
     const auto row = [](const QByteArray& name, const QByteArray& bytes, QSize natural,
@@ -257,7 +284,7 @@ void tst_PictureLoader::loads_data()
     row("36 megapixels.jpg", pictureBytes({ 6000, 6000 }, Qt::darkCyan, "JPEG"), { 6000, 6000 }, 0,
         { 6000, 6000 });
     row("200 megapixels, without them.png",
-        patched(png, "IHDR", QByteArray::fromHex("00004e2000002710")), { 20000, 10000 }, -1,
+        patched(png, "IHDR", QByteArray::fromHex("00004e2000002710")), { 20000, 10000 }, Damaged,
         { 200, 100 });
     row("a row more.png", patched(png, "IHDR", QByteArray::fromHex("00004e2000002711")), {});
 
@@ -281,14 +308,15 @@ void tst_PictureLoader::loads_data()
     const QByteArray busy = encoded(noise({ 256, 256 }), "PNG");
     const QByteArray gif = gifBytes(quarters(Opaque, QImage::Format_RGB32, { 256, 256 }), Opaque);
     const QByteArray odd = encoded(quarters(Opaque, QImage::Format_RGB32, { 63, 32 }), "BMP");
-    row("cut in its pixels.png", busy.left(busy.size() / 2), { 256, 256 }, -1, { 256, 256 });
-    row("without its end chunk.png", busy.chopped(12), { 256, 256 }, -1);
-    row("cut before its end marker.jpg", jpeg.chopped(2), size, -1);
-    row("cut in its last quarter.gif", gif.left(gif.size() * 7 / 8), { 256, 256 }, -1);
+    row("cut in its pixels.png", busy.left(busy.size() / 2), { 256, 256 }, Damaged, { 256, 256 });
+    row("without its end chunk.png", busy.chopped(12), { 256, 256 }, Damaged);
+    row("cut before its end marker.jpg", jpeg.chopped(2), size, Damaged);
+    row("cut in its last quarter.gif", gif.left(gif.size() * 7 / 8), { 256, 256 }, Damaged);
     // Its colours in the frame, not the screen: a kind left to Qt.
     const QByteArray local = gif.left(10) + '\0' + gif.mid(11, 2) + gif.mid(397, 9) + '\x86'
         + gif.mid(13, 384) + gif.mid(407);
-    row("cut, its colours in the frame.gif", local.left(local.size() * 7 / 8), { 256, 256 }, -1);
+    row("cut, its colours in the frame.gif", local.left(local.size() * 7 / 8), { 256, 256 },
+        Damaged);
     row("odd rows short of a byte.bmp", odd.chopped(1), {});
     // Rows of 10^13 bytes, two million of them: more than 64 bits can count.
     row("promising more than can be counted.bmp",
@@ -309,10 +337,16 @@ void tst_PictureLoader::loads()
     const auto removeFile = qScopeGuard([&] { std::remove(path.c_str()); });
 
     PictureLoader loader;
+    const PeakMemory memory;
     QCOMPARE(loader.open(path), natural.isValid());
     QCOMPARE(loader.naturalSize(), natural);
-    const QImage image = loader.read(target).image;
+    const Decoding::Result result = loader.read(target);
+    QCOMPARE_LE(memory.above(), Decoding::Budget);
+    const QImage& image = result.image;
     QCOMPARE(image.isNull(), !natural.isValid() || tolerance < 0);
+    if (natural.isValid() && tolerance < 0)
+        QCOMPARE(result.outcome,
+            tolerance == OverBudget ? Decoding::Outcome::OverBudget : Decoding::Outcome::Damaged);
     if (!image.isNull()) {
         QCOMPARE(image.size(), target);
         QCOMPARE_LE(offQt(image, bytes), tolerance);
