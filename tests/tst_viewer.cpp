@@ -197,7 +197,8 @@ private slots:
         QTest::addColumn<QString>("held");
         QTest::addColumn<QColor>("shown"); // invalid: nothing new shown
         const QColor drawn = Qt::darkCyan, redrawn = Qt::red;
-        QTest::newRow("redrawn, same size and time: the picture decoded ahead") << "4.png" << drawn;
+        QTest::newRow("shown: the picture decoded ahead") << "4.png" << drawn;
+        QTest::newRow("redrawn, same size and time") << "4.png" << redrawn;
         QTest::newRow("redrawn in place") << "4.png" << redrawn;
         QTest::newRow("replaced") << "4.png" << redrawn;
         QTest::newRow("deleted") << "4.png" << QColor();
@@ -239,16 +240,20 @@ private slots:
             fs::rename(v.dir.file("new.png", red), fourth);
         if (change == "deleted")
             fs::remove(fourth);
+        if (change == "resized" || change.startsWith("shown"))
+            w.show();
         if (change == "resized")
-            w.show(), w.resize(w.size() + QSize(10, 10));
+            w.resize(w.size() + QSize(10, 10));
         if (change.startsWith("Ctrl"))
             v.dialogs.answerFolder(QString::fromStdString(v.dir.folder("empty"))),
                 QTest::keySequence(&w, QKeySequence(change.section(',', 0, 0)));
         if (change == "Del")
             v.dialogs.answerMessage(MsgAnswer::Yes), QTest::keyClick(&w, Qt::Key_Delete);
         QCOMPARE(ahead(), change == "Del" ? "5.png" : held);
+        const int taken = w.prefetched().taken();
         if (change != "Del")
             w.setWindowTitle(""), w.MovePic(Moves::Next);
+        QCOMPARE(w.prefetched().taken() > taken, held == "4.png" && shown == Qt::darkCyan);
         const int control = v.shownControl();
         // Reversed, the move goes back to 2.png; unsorted, it draws at random.
         if (change != "Ctrl+S")
@@ -286,6 +291,7 @@ private slots:
         QTest::newRow("natural size, centred") << QSize(50, 40) << QRect(75, 80, 50, 40);
         QTest::newRow("wide, shrunk") << QSize(300, 150) << QRect(0, 50, 200, 100);
         QTest::newRow("tall, shrunk") << QSize(100, 400) << QRect(75, 0, 50, 200);
+        QTest::newRow("a line, a pixel high") << QSize(65535, 1) << QRect(0, 99, 200, 1);
     }
 
     void fit()

@@ -20,6 +20,9 @@ public:
         std::uint64_t file = 0;
         std::int64_t size = 0;
         std::int64_t modified = 0; // in the system's own units
+        // When the file's data or its record last changed, which no program can set back: a
+        // file rewritten in place with its size and modification time restored still differs.
+        std::int64_t changed = 0;
         bool operator==(const Identity&) const = default;
     };
 

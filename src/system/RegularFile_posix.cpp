@@ -27,7 +27,8 @@ std::optional<RegularFile> RegularFile::open(const std::string& path)
         return std::nullopt;
     file.m_identity
         = { std::uint64_t(info.st_dev), std::uint64_t(info.st_ino), std::int64_t(info.st_size),
-              std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec };
+              std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
+              std::int64_t(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec };
     return file;
 }
 

@@ -23,16 +23,18 @@ std::optional<RegularFile> RegularFile::open(const std::string& path)
         return std::nullopt;
     RegularFile file(reinterpret_cast<std::intptr_t>(handle));
     BY_HANDLE_FILE_INFORMATION info {};
+    FILE_BASIC_INFO times {};
     LARGE_INTEGER size {};
     if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(handle, &info)
         || (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0
-        || !::GetFileSizeEx(handle, &size))
+        || !::GetFileSizeEx(handle, &size)
+        || !::GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times))
         return std::nullopt;
     const auto join = [](DWORD high, DWORD low) { return (std::uint64_t(high) << 32) | low; };
-    file.m_identity = {
-        info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow), size.QuadPart,
-        std::int64_t(join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime))
-    };
+    file.m_identity = { info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow),
+        size.QuadPart,
+        std::int64_t(join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime)),
+        times.ChangeTime.QuadPart };
     return file;
 }
 

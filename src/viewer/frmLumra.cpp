@@ -319,6 +319,9 @@ void frmLumra::closeEvent(QCloseEvent* event)
         return;
     // Marked first: Cancel in a report from the save must not start a second close.
     m_unloaded = true;
+    // The picture decoded ahead will not be shown: its worker stops while the options are
+    // saved.
+    m_prefetch.drop();
     Form_QueryUnload();
     tmrTimer->setEnabled(false);
     emit unloaded();

@@ -182,7 +182,8 @@ private:
     };
     Fit currentFit() const;
     static QRect fitPicture(QSize naturalPixels, const Fit& fit);
-    static std::optional<PreparedPicture> preparePicture(PictureLoader& loader, const Fit& fit);
+    static std::optional<PreparedPicture> preparePicture(
+        PictureLoader& loader, const Fit& fit, const Decoding::CancelFlag* cancel = nullptr);
     // Starts decoding the entry the next move the same way would show.
     void prefetchNext();
     void endProgram();

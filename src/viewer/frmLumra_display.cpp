@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QPixmap>
+#include <algorithm>
 #include <cmath>
 
 using namespace basGeneral;
@@ -35,8 +36,9 @@ QRect frmLumra::fitPicture(QSize naturalPixels, const Fit& fit)
         const float RW = static_cast<float>(CW) / static_cast<float>(W);
         const float RH = static_cast<float>(CH) / static_cast<float>(H);
         const float scale = RW < RH ? RW : RH;
-        w = roundHalfEven(W * static_cast<double>(scale));
-        h = roundHalfEven(H * static_cast<double>(scale));
+        // However thin the picture, it keeps at least one pixel each way.
+        w = std::max(roundHalfEven(W * static_cast<double>(scale)), tpp);
+        h = std::max(roundHalfEven(H * static_cast<double>(scale)), tpp);
     }
     const double left = std::trunc(roundHalfEven(CW - w) / 2);
     const double top = std::trunc(roundHalfEven(CH - h) / 2);
@@ -49,14 +51,16 @@ frmLumra::Fit frmLumra::currentFit() const
 }
 
 // The picture is decoded at the size it is shown: one picture pixel per device pixel.
-std::optional<PreparedPicture> frmLumra::preparePicture(PictureLoader& loader, const Fit& fit)
+std::optional<PreparedPicture> frmLumra::preparePicture(
+    PictureLoader& loader, const Fit& fit, const Decoding::CancelFlag* cancel)
 {
     const QSize pixels = loader.naturalSize();
     const QSize natural(qRound(pixels.width() / fit.ratio), qRound(pixels.height() / fit.ratio));
     PreparedPicture picture;
     picture.place = fitPicture(natural, fit);
     picture.shrunk = picture.place.size() != natural;
-    picture.image = loader.read(picture.shrunk ? picture.place.size() * fit.ratio : pixels).image;
+    picture.image
+        = loader.read(picture.shrunk ? picture.place.size() * fit.ratio : pixels, cancel).image;
     if (picture.image.isNull())
         return std::nullopt;
     return picture;
@@ -107,7 +111,9 @@ void frmLumra::prefetchNext()
         return;
     m_prefetchFit = currentFit();
     m_prefetch.start(
-        path, [fit = m_prefetchFit](PictureLoader& loader) { return preparePicture(loader, fit); });
+        path, [fit = m_prefetchFit](PictureLoader& loader, const Decoding::CancelFlag& cancel) {
+            return preparePicture(loader, fit, &cancel);
+        });
 }
 
 void frmLumra::Form_Resize()
@@ -128,7 +134,10 @@ void frmLumra::Form_Resize()
 void frmLumra::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    m_prefetch.drop();
+    // Showing the window sends a resize of the size it already has: the picture decoded
+    // ahead for it still fits.
+    if (currentFit() != m_prefetchFit)
+        m_prefetch.drop();
     Form_Resize();
 }
 
