@@ -8,7 +8,7 @@
 #   tools/fresh-machine.sh --windows   tools/windows-build.sh --check instead: Qt for Windows,
 #                                      lumra.exe and its check under Wine, all from nothing
 #
-# Needs root (it asks through sudo) and the network to Debian's mirror. The cache lives in
+# Needs root (it asks through sudo) and the network to the Debian 12 archive of this machine's apt sources. The cache lives in
 # LUMRA_FRESH_CACHE (default /var/cache/lumra-fresh-machine): the base root, the last run's
 # root, logs and screenshot. Remove it to start from a new base.
 set -euo pipefail
@@ -37,15 +37,10 @@ esac
 
 say() { echo "fresh-machine: $*"; }
 
-# The machine's own apt source: the first deb URI that carries bookworm.
-mirror=$(
-    {
-        grep -hs '^URIs:' /etc/apt/sources.list.d/*.sources | awk '{print $2}'
-        grep -hs '^deb ' /etc/apt/sources.list | awk '$0 ~ / bookworm/ {print $2}'
-        true
-    } | grep -v security | head -n 1
-)
-mirror="${mirror:-http://deb.debian.org/debian}"
+# The machine's own Debian 12 archive, whatever host its apt sources name.
+source "$repo/tools/apt-sources.sh"
+mirror=$(apt_bookworm_sources | awk '$2 == "bookworm" { print $1; exit }')
+[ -n "$mirror" ] || apt_bookworm_missing fresh-machine
 
 if ! command -v debootstrap >/dev/null; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap

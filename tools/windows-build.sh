@@ -27,6 +27,7 @@ case "${1:-}" in
 esac
 
 "$root/tools/deps.sh" windows
+source "$root/tools/apt-sources.sh"
 mkdir -p "$cache/sources" "$prefix"
 # A file's own toolchain, so the picture libraries and Qt are looked for in the prefix too.
 toolchain=$cache/toolchain.cmake
@@ -46,19 +47,11 @@ fetch_source() { # package: unpacks its source into $cache/sources/package
     [ -d "$cache/sources/$package" ] && return
     if [ ! -f "$cache/apt/sources.list" ]; then
         mkdir -p "$cache/apt/lists/partial" "$cache/apt/cache"
-        # The archives of the system's own sources, as source archives.
-        local uris
-        uris=$(grep -rhoE 'https?://deb\.debian\.org/debian(-security)?' /etc/apt/sources.list \
-            /etc/apt/sources.list.d/ 2>/dev/null | sort -u || true)
-        [ -n "$uris" ] || uris=$'http://deb.debian.org/debian\nhttp://deb.debian.org/debian-security'
-        : >"$cache/apt/sources.list.new"
-        local uri
-        for uri in $uris; do
-            case "$uri" in
-            *-security) echo "deb-src $uri bookworm-security main" ;;
-            *) printf 'deb-src %s bookworm main\ndeb-src %s bookworm-updates main\n' "$uri" "$uri" ;;
-            esac >>"$cache/apt/sources.list.new"
-        done
+        # The suites of the system's own sources, as source archives.
+        local sources
+        sources=$(apt_bookworm_sources)
+        [ -n "$sources" ] || apt_bookworm_missing windows-build
+        awk '{ print "deb-src", $1, $2, "main" }' <<<"$sources" >"$cache/apt/sources.list.new"
         mv "$cache/apt/sources.list.new" "$cache/apt/sources.list"
         apt-get -qq "${apt_private[@]}" update
     fi
