@@ -8,9 +8,10 @@
 #   tools/fresh-machine.sh --windows   tools/windows-build.sh --check instead: Qt for Windows,
 #                                      lumra.exe and its check under Wine, all from nothing
 #
-# Needs root (it asks through sudo) and the network to the Debian 12 archive of this machine's apt sources. The cache lives in
-# LUMRA_FRESH_CACHE (default /var/cache/lumra-fresh-machine): the base root, the last run's
-# root, logs and screenshot. Remove it to start from a new base.
+# Needs root (it asks through sudo) and the network to the Debian 12 archive that this
+# machine's apt sources name. The cache lives in LUMRA_FRESH_CACHE (default
+# /var/cache/lumra-fresh-machine): the base root, the last run's root, logs and screenshot.
+# Remove it to start from a new base.
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 cache="${LUMRA_FRESH_CACHE:-/var/cache/lumra-fresh-machine}"
