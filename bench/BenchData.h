@@ -20,6 +20,14 @@ bool writeWithQt(const QImage& image, const std::string& path, const char* forma
 // Writes image as a GIF of 256 colours through giflib (Qt writes no GIF). False on failure.
 bool writeGif(const QImage& image, const std::string& path);
 
+// The kinds Qt does not write. False on failure.
+// An 8-bit RGB PNG stored interlaced (Adam7), through libpng.
+bool writeInterlacedPng(const QImage& image, const std::string& path);
+// An 8-bit BMP compressed with run lengths (BI_RLE8), in the colours of the GIF's cube.
+bool writeRle8Bmp(const QImage& image, const std::string& path);
+// A CMYK JPEG as Adobe writes one (the channels inverted), through libjpeg.
+bool writeCmykJpeg(const QImage& image, const std::string& path, int quality);
+
 // What makeFolder put in the folder.
 struct FolderContents {
     int files = 0;

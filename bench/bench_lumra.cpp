@@ -360,6 +360,13 @@ int main(int argc, char** argv)
         pictures.push_back({ "gif-4000x3000", root + "/photo.gif" });
         writeOrDie(benchdata::writeGif(benchdata::photo(QSize(4000, 3000)), pictures.back().path),
             pictures.back().path);
+        // The kinds Qt's readers were once left to.
+        pictures.push_back({ "png-interlaced-6000x4000", root + "/interlaced.png" });
+        writeOrDie(benchdata::writeInterlacedPng(big, pictures.back().path), pictures.back().path);
+        pictures.push_back({ "bmp-rle8-6000x4000", root + "/rle8.bmp" });
+        writeOrDie(benchdata::writeRle8Bmp(big, pictures.back().path), pictures.back().path);
+        pictures.push_back({ "jpeg-cmyk-6000x4000", root + "/cmyk.jpg" });
+        writeOrDie(benchdata::writeCmykJpeg(big, pictures.back().path, 90), pictures.back().path);
     }
     for (const char* folder : { "/small", "/big" })
         writeOrDie(QDir().mkdir(QString::fromStdString(root + folder)), root + folder);
