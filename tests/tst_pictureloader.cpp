@@ -379,10 +379,13 @@ void tst_PictureLoader::reducerGivesBoxMeans_data()
     QTest::addColumn<QSize>("source");
     QTest::addColumn<QSize>("target");
     QTest::addColumn<bool>("alpha");
+    QTest::addColumn<bool>("bottomUp"); // the rows given from the bottom
 
-    QTest::newRow("boxes of 2 and 3 columns and rows") << QSize(7, 5) << QSize(3, 2) << false;
-    QTest::newRow("the same with alpha") << QSize(7, 5) << QSize(3, 2) << true;
-    QTest::newRow("a wide picture into one pixel") << QSize(200, 3) << QSize(1, 1) << true;
+    QTest::newRow("boxes of 2 and 3 columns and rows")
+        << QSize(7, 5) << QSize(3, 2) << false << false;
+    QTest::newRow("the same with alpha") << QSize(7, 5) << QSize(3, 2) << true << false;
+    QTest::newRow("a wide picture into one pixel") << QSize(200, 3) << QSize(1, 1) << true << false;
+    QTest::newRow("the same bottom up") << QSize(7, 5) << QSize(3, 2) << true << true;
 }
 
 // A busy picture, and one lit pixel at every place in turn: each source pixel counts once, in
@@ -392,6 +395,7 @@ void tst_PictureLoader::reducerGivesBoxMeans()
     QFETCH(QSize, source);
     QFETCH(QSize, target);
     QFETCH(bool, alpha);
+    QFETCH(bool, bottomUp);
 
     QList<QImage> pictures = { noise(source, alpha) };
     for (int at = 0; at < source.width() * source.height(); ++at) {
@@ -402,9 +406,9 @@ void tst_PictureLoader::reducerGivesBoxMeans()
     for (const QImage& picture : pictures) {
         const QImage rows
             = picture.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-        RowReducer reducer(source, target, alpha);
+        RowReducer reducer(source, target, alpha, bottomUp);
         for (int y = 0; y < source.height(); ++y)
-            reducer.addRow(rows.constScanLine(y));
+            reducer.addRow(rows.constScanLine(bottomUp ? source.height() - 1 - y : y));
         const QImage image = reducer.takeResult();
         QCOMPARE(image.hasAlphaChannel(), alpha);
         QCOMPARE(
