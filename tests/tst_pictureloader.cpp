@@ -3,7 +3,6 @@
 // row reducer's box means; and the viewer's black area for a picture it cannot decode.
 
 #include "Support.h"
-#include "picture/BmpRows.h"
 #include "picture/GifRows.h"
 #include "picture/JpegRows.h"
 #include "picture/PictureLoader.h"
@@ -110,17 +109,37 @@ QByteArray framed(QByteArray gif, bool interlaced, int transparent = -1)
     return gif;
 }
 
-// How far a picture is from Qt's whole picture of bytes, upright and reduced smoothly: the
-// mean difference of their premultiplied channels.
-double offQt(const QImage& image, QByteArray bytes)
+// A BMP of its info header's size (12: the old OS/2 one), then more (the rest of a longer
+// header, masks, palette) and the pixels, which start right after; both in hex.
+QByteArray bmpOf(QSize size, int bits, int compression, const QByteArray& moreHex,
+    const QByteArray& pixelsHex, int infoSize = 40, int coloursUsed = 0)
+{
+    const QByteArray more = QByteArray::fromHex(moreHex), pixels = QByteArray::fromHex(pixelsHex);
+    QByteArray file;
+    QDataStream out(&file, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    const int start = 14 + std::min(infoSize, 40) + int(more.size());
+    out << quint16(0x4D42) << quint32(start + pixels.size()) << quint32(0) << quint32(start);
+    if (infoSize == 12)
+        out << quint32(12) << quint16(size.width()) << quint16(size.height()) << quint16(1)
+            << quint16(bits);
+    else
+        out << quint32(infoSize) << size.width() << size.height() << quint16(1) << quint16(bits)
+            << quint32(compression) << quint32(pixels.size()) << quint64(0) << coloursUsed << 0;
+    return file + more + pixels;
+}
+
+// How far a picture is from Qt's whole picture of bytes (or the one given), upright and
+// reduced smoothly: the mean difference of their premultiplied channels.
+double offQt(const QImage& image, QByteArray bytes, QImage other = {})
 {
     QBuffer buffer(&bytes);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
     const QImage one = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const QImage other = reader.read()
-                             .convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                             .scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    other = (other.isNull() ? reader.read() : other)
+                .convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                .scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (other.size() != one.size())
         return 255;
     qint64 sum = 0;
@@ -211,10 +230,16 @@ void tst_PictureLoader::loads_data()
     // outcome when it is not shown: Damaged or OverBudget.
     QTest::addColumn<double>("tolerance");
     QTest::addColumn<QSize>("target");
+    // Where Qt reads it wrong, the picture written by hand (its pixels row by row, or one
+    // for all of them) to measure against instead.
+    QTest::addColumn<QImage>("expected");
     const auto row = [](const QByteArray& name, const QByteArray& bytes, QSize natural,
-                         double tolerance = 0, QSize target = {}) {
+                         double tolerance = 0, QSize target = {}, const QList<QRgb>& drawn = {}) {
+        const int width = drawn.size() == 1 ? 1 : natural.width();
+        QImage expected(width, int(drawn.size()) / width, QImage::Format_ARGB32);
+        std::copy_n(drawn.constData(), drawn.size(), reinterpret_cast<QRgb*>(expected.bits()));
         QTest::newRow(name) << bytes << natural << tolerance
-                            << (target.isValid() ? target : natural / 2);
+                            << (target.isValid() ? target : natural / 2) << expected;
     };
     const QSize size(64, 32);
     const QByteArray png = encoded(quarters(), "PNG");
@@ -245,6 +270,47 @@ void tst_PictureLoader::loads_data()
             quarters({ Qt::black, Qt::white, Qt::white, Qt::black }, QImage::Format_Mono, uneven),
             "BMP"),
         uneven, 3, { 21, 10 });
+    // Four colours, or grey first to show the pixels that run lengths skip.
+    const QByteArray four = "0000ff0000ff0000ff000000ffffff00", grey4 = "80808000" + four.mid(8);
+    const QRgb grey = 0xff808080, white = 0xffffffff, black = 0xff000000, red = 0xffff0000,
+               green = 0xff00ff00, blue = 0xff0000ff;
+    row("bmp, run lengths of 8 bits.bmp",
+        bmpOf({ 8, 4 }, 8, 1, four,
+            "0301000502030001020000000802000000030302010005000000040304010001", 40, 4),
+        { 8, 4 }, 1);
+    row("bmp, run lengths of 4 bits.bmp",
+        bmpOf({ 8, 2 }, 4, 2, four, "051200033020000000050123100003320001", 40, 4), { 8, 2 }, 1);
+    row("bmp, run lengths skipping pixels.bmp",
+        bmpOf({ 4, 3 }, 8, 1, grey4, "0201000001020002010101030001"), { 4, 3 }, 0, { 4, 3 },
+        { grey, grey, white, grey, blue, grey, grey, grey, green, green, grey, grey });
+    row("bmp, run lengths past the edges.bmp",
+        bmpOf({ 4, 3 }, 8, 1, grey4, "0601000000060203020302030002090000000103000200090102"),
+        { 4, 3 }, 0, { 4, 3 },
+        { white, grey, grey, grey, blue, white, blue, white, green, green, green, green });
+    row("bmp, no end code.bmp", bmpOf({ 4, 2 }, 8, 1, four, "040100000402", 40, 4), { 4, 2 }, 1);
+    row("bmp, run lengths cut.bmp", bmpOf({ 4, 3 }, 8, 1, four, "06010000"), { 4, 3 }, Damaged);
+    row("bmp, 5-5-5.bmp", bmpOf({ 4, 2 }, 16, 0, "", "ff7f007c1f00e003000010420f3ce07f"), { 4, 2 });
+    row("bmp, 5-6-5.bmp",
+        bmpOf({ 4, 2 }, 16, 3, "00f80000e00700001f000000", "ffff00f81f00e007000010840f7ce0ff"),
+        { 4, 2 });
+    const QByteArray masks = "ff00000000ff00000000ff00000000ff",
+                     rgba = "ff00008000ff00ff0000ffff10203040";
+    const QList<QRgb> byHand = { blue, 0x40102030, 0x80ff0000, green };
+    row("bmp, 32 bits, bit fields in 56 bytes.bmp", bmpOf({ 2, 2 }, 32, 3, masks, rgba, 56),
+        { 2, 2 }, 0, { 2, 2 }, byHand);
+    row("bmp, alpha bit fields.bmp", bmpOf({ 2, 2 }, 32, 6, masks, rgba), { 2, 2 }, 1, {}, byHand);
+    row("bmp, the OS-2 header.bmp", bmpOf({ 8, 2 }, 1, 0, "0000ff00ff00", "55000000f0000000", 12),
+        { 8, 2 }, 1);
+    row("bmp, 4 bits, room for 2 colours.bmp",
+        bmpOf({ 4, 2 }, 4, 0, four.left(16), "0123000010320000"), { 4, 2 }, 0, { 4, 2 },
+        { green, red, black, black, red, green, black, black });
+    row("bmp, indexes past the colours used.bmp",
+        bmpOf({ 4, 2 }, 8, 0, four, "0001020303020100", 40, 2), { 4, 2 }, 0, { 4, 2 },
+        { black, black, green, red, red, green, black, black });
+    // 64 bytes claiming 14000 x 14000 pixels, all skipped at once.
+    row("bmp, run lengths ending at once.bmp",
+        bmpOf({ 14000, 14000 }, 8, 1, grey4.left(16), "0001"), { 14000, 14000 }, 0, { 140, 140 },
+        { grey });
     row("animated, its first frame.gif", animated, size);
     row("gif, a frame on the screen.gif", framed(gifBytes(quarters(), Opaque), false), { 80, 48 },
         3);
@@ -331,6 +397,7 @@ void tst_PictureLoader::loads()
     QFETCH(QSize, natural);
     QFETCH(double, tolerance);
     QFETCH(QSize, target);
+    QFETCH(QImage, expected);
     const std::string path = m_dir.path(QTest::currentDataTag());
     if (!bytes.isNull())
         m_dir.file(QTest::currentDataTag(), bytes.toStdString());
@@ -349,10 +416,11 @@ void tst_PictureLoader::loads()
             tolerance == OverBudget ? Decoding::Outcome::OverBudget : Decoding::Outcome::Damaged);
     if (!image.isNull()) {
         QCOMPARE(image.size(), target);
-        QCOMPARE_LE(offQt(image, bytes), tolerance);
+        QCOMPARE_LE(offQt(image, bytes, expected), tolerance);
     }
     // Every JPEG, GIF and BMP that shows here is read by Lumra's own decoders, so a fault
-    // there cannot hide behind Qt's; GIF and BMP give exactly the box means of Qt's picture.
+    // there cannot hide behind Qt's; GIF and BMP give exactly the box means of Qt's picture
+    // (or of the one by hand).
     QFile file(QString::fromStdString(path));
     if (bytes.startsWith("\xFF\xD8") && natural.isValid() && file.open(QIODevice::ReadOnly)) {
         const std::optional<JpegRows::Header> header = JpegRows::readHeader(file);
@@ -363,15 +431,18 @@ void tst_PictureLoader::loads()
         QVERIFY(streamed); // a cut one too, as a null picture
         QCOMPARE(streamed->isNull(), image.isNull());
     }
-    const auto readRows = bytes.startsWith("GIF") ? GifRows::readReduced
-        : bytes.startsWith("BM")                  ? BmpRows::readReduced
-                                                  : nullptr;
+    const auto readRows = bytes.startsWith("GIF") ? GifRows::readReduced : nullptr;
     if (readRows && !image.isNull() && target != natural && file.open(QIODevice::ReadOnly)) {
         const std::optional<QImage> streamed = readRows(file, natural, target);
         QVERIFY(streamed);
         QCOMPARE(streamed->convertToFormat(QImage::Format_ARGB32_Premultiplied),
             boxMeans(QImage::fromData(bytes), target));
     }
+    const bool bmp = bytes.startsWith("BM") && !image.isNull();
+    const QImage whole = !bmp || !expected.isNull() ? expected : QImage::fromData(bytes);
+    if (bmp && whole.size() == natural)
+        QCOMPARE(
+            image.convertToFormat(QImage::Format_ARGB32_Premultiplied), boxMeans(whole, target));
 }
 
 void tst_PictureLoader::reducerGivesBoxMeans_data()
@@ -379,10 +450,13 @@ void tst_PictureLoader::reducerGivesBoxMeans_data()
     QTest::addColumn<QSize>("source");
     QTest::addColumn<QSize>("target");
     QTest::addColumn<bool>("alpha");
+    QTest::addColumn<bool>("bottomUp"); // the rows given from the bottom
 
-    QTest::newRow("boxes of 2 and 3 columns and rows") << QSize(7, 5) << QSize(3, 2) << false;
-    QTest::newRow("the same with alpha") << QSize(7, 5) << QSize(3, 2) << true;
-    QTest::newRow("a wide picture into one pixel") << QSize(200, 3) << QSize(1, 1) << true;
+    QTest::newRow("boxes of 2 and 3 columns and rows")
+        << QSize(7, 5) << QSize(3, 2) << false << false;
+    QTest::newRow("the same with alpha") << QSize(7, 5) << QSize(3, 2) << true << false;
+    QTest::newRow("a wide picture into one pixel") << QSize(200, 3) << QSize(1, 1) << true << false;
+    QTest::newRow("the same bottom up") << QSize(7, 5) << QSize(3, 2) << true << true;
 }
 
 // A busy picture, and one lit pixel at every place in turn: each source pixel counts once, in
@@ -392,6 +466,7 @@ void tst_PictureLoader::reducerGivesBoxMeans()
     QFETCH(QSize, source);
     QFETCH(QSize, target);
     QFETCH(bool, alpha);
+    QFETCH(bool, bottomUp);
 
     QList<QImage> pictures = { noise(source, alpha) };
     for (int at = 0; at < source.width() * source.height(); ++at) {
@@ -402,9 +477,9 @@ void tst_PictureLoader::reducerGivesBoxMeans()
     for (const QImage& picture : pictures) {
         const QImage rows
             = picture.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-        RowReducer reducer(source, target, alpha);
+        RowReducer reducer(source, target, alpha, bottomUp);
         for (int y = 0; y < source.height(); ++y)
-            reducer.addRow(rows.constScanLine(y));
+            reducer.addRow(rows.constScanLine(bottomUp ? source.height() - 1 - y : y));
         const QImage image = reducer.takeResult();
         QCOMPARE(image.hasAlphaChannel(), alpha);
         QCOMPARE(

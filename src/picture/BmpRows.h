@@ -1,21 +1,24 @@
 #pragma once
 
-// An uncompressed BMP read straight to a reduced size: the rows are read from the file a
-// block at a time, top row first whichever way the file stores them, and a RowReducer sums
-// each into the picture shown. The whole picture is never held.
+// A BMP read by Lumra itself, every kind Windows and OS/2 write: the old OS/2 header and the
+// Windows ones of 40 to 124 bytes; 1, 4 and 8 bits a pixel through a palette, 16 and 32
+// through bit masks, 24 as they stand; run lengths of 8 and 4 bits. The rows go straight
+// into a RowReducer in the order the file holds them, so the whole picture is never held.
 
-#include <QImage>
-#include <QSize>
+#include "picture/Decoding.h"
+
 #include <optional>
 
 class QIODevice;
 
 namespace BmpRows {
 
-// Reads the BMP of device reduced to targetSize. Nothing when this way cannot read it (run
-// lengths, bit fields, 16 bits a pixel, the old OS/2 header, a size other than storedSize,
-// a target larger than the picture): the caller reads it another way. A null image when the
-// file ends before its pixels do. The device is left at no particular position.
-std::optional<QImage> readReduced(QIODevice& device, QSize storedSize, QSize targetSize);
+// The size of the BMP on device, from its headers. Nothing when it is not a BMP this module
+// reads, or when an uncompressed one is cut short of its rows.
+std::optional<Decoding::Header> readHeader(QIODevice& device);
+
+// The BMP on device reduced to request.target. Damaged when it cannot be read, also when a
+// file of run lengths ends before its last row. The device is left at no particular position.
+Decoding::Result read(QIODevice& device, const Decoding::Request& request);
 
 } // namespace BmpRows

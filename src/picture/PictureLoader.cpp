@@ -11,7 +11,6 @@
 #include <QImageIOHandler>
 #include <QImageReader>
 #include <QTransform>
-#include <QtEndian>
 #include <optional>
 
 namespace {
@@ -126,50 +125,9 @@ Decoding::Result streamedOrQt(QIODevice& device, const Decoding::Request& reques
     return readByQt(device, Format, request);
 }
 
-constexpr char Bmp[] = "bmp";
 constexpr char Gif[] = "gif";
 constexpr char Jpeg[] = "jpeg";
 constexpr char Png[] = "png";
-
-// Qt's BMP reader stops quietly where a cut file ends and leaves the rest of the picture
-// black, so the size the headers promise is held against the size of the file.
-bool bmpIsWhole(QIODevice& device)
-{
-    if (!device.seek(0))
-        return false;
-    const QByteArray header = device.read(38);
-    if (header.size() < 26)
-        return false;
-    const auto u16 = [&](int at) { return qFromLittleEndian<quint16>(header.constData() + at); };
-    const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(header.constData() + at); };
-    const qint64 available = device.size() - qint64(u32(10));
-    qint64 rowBytes = 0;
-    qint64 rows = 0;
-    if (u32(14) == 12) { // the old OS/2 header
-        rowBytes = (qint64(u16(18)) * u16(24) + 31) / 32 * 4;
-        rows = u16(20);
-    } else {
-        if (header.size() < 38)
-            return false;
-        const quint32 compression = u32(30);
-        if (compression == 1 || compression == 2) // run lengths: the header gives the size
-            return qint64(u32(34)) <= available;
-        const qint64 width = qFromLittleEndian<qint32>(header.constData() + 18);
-        const qint64 height = qFromLittleEndian<qint32>(header.constData() + 22);
-        if (width < 0)
-            return false;
-        rowBytes = (width * u16(28) + 31) / 32 * 4;
-        rows = qAbs(height);
-    }
-    // A header may promise more than any file holds: divide rather than multiply.
-    return available >= 0 && (rowBytes == 0 || rows <= available / rowBytes);
-}
-
-std::optional<Decoding::Header> bmpHeader(QIODevice& device)
-{
-    std::optional<Decoding::Header> header = headerByQt<Bmp>(device);
-    return header && bmpIsWhole(device) ? header : std::nullopt;
-}
 
 // The formats, told by their first bytes, never by the name: a TIFF or WebP file named
 // like a picture is undecodable, as the picture list never asks for one.
@@ -180,7 +138,7 @@ struct Format {
 };
 
 const Format Formats[] = {
-    { "BM", bmpHeader, streamedOrQt<BmpRows::readReduced, Bmp> },
+    { "BM", BmpRows::readHeader, BmpRows::read },
     { "GIF87a", headerByQt<Gif>, streamedOrQt<GifRows::readReduced, Gif> },
     { "GIF89a", headerByQt<Gif>, streamedOrQt<GifRows::readReduced, Gif> },
     { "\xFF\xD8", JpegRows::readHeader, streamedOrQt<JpegRows::readReduced, Jpeg> },

@@ -94,10 +94,11 @@ bool RowReducer::canReduce(QSize sourceSize, QSize targetSize)
     return boxWidth * boxHeight <= MaxBoxArea;
 }
 
-RowReducer::RowReducer(QSize sourceSize, QSize targetSize, bool alpha)
+RowReducer::RowReducer(QSize sourceSize, QSize targetSize, bool alpha, bool bottomUp)
     : m_sourceSize(sourceSize)
     , m_targetSize(targetSize)
     , m_channels(alpha ? 4 : 3)
+    , m_bottomUp(bottomUp)
 {
     Q_ASSERT(canReduce(sourceSize, targetSize));
     const int width = targetSize.width();
@@ -117,7 +118,7 @@ RowReducer::RowReducer(QSize sourceSize, QSize targetSize, bool alpha)
         }
     }
     m_sums.resize(static_cast<std::size_t>(sourceSize.width()) * m_channels);
-    m_bandEnd = sourceStart(1, sourceSize.height(), targetSize.height());
+    m_bandEnd = bandEnd(0);
     m_result
         = QImage(targetSize, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
 }
@@ -156,7 +157,16 @@ void RowReducer::advance(int rows)
         finishBand<3>(m_bandEnd - m_bandStart);
     ++m_targetRow;
     m_bandStart = m_bandEnd;
-    m_bandEnd = sourceStart(m_targetRow + 1, m_sourceSize.height(), m_targetSize.height());
+    m_bandEnd = bandEnd(m_targetRow);
+}
+
+int RowReducer::bandEnd(int count) const
+{
+    // Bottom up the bands are those of the rows from the top, walked upward.
+    const int source = m_sourceSize.height();
+    const int target = m_targetSize.height();
+    return m_bottomUp ? source - sourceStart(target - 1 - count, source, target)
+                      : sourceStart(count + 1, source, target);
 }
 
 template <int Channels> void RowReducer::finishBand(int bandHeight)
@@ -165,7 +175,8 @@ template <int Channels> void RowReducer::finishBand(int bandHeight)
         return;
     const std::vector<Divisor>& divisors
         = m_divisors[static_cast<std::size_t>(bandHeight - m_shortBand)];
-    auto* line = reinterpret_cast<QRgb*>(m_result.scanLine(m_targetRow));
+    auto* line = reinterpret_cast<QRgb*>(
+        m_result.scanLine(m_bottomUp ? m_targetSize.height() - 1 - m_targetRow : m_targetRow));
     const quint32* sums = m_sums.data();
     for (std::size_t x = 0; x < divisors.size(); ++x) {
         quint32 red = 0;

@@ -20,13 +20,14 @@ public:
     // Format_RGB888 keeps them (red, green, blue), or with alpha as Format_RGBA8888 does
     // (red, green, blue, alpha; not premultiplied). With alpha, pixels are averaged
     // premultiplied, so a transparent pixel lends no colour to its neighbours, and the
-    // result is Format_ARGB32_Premultiplied; without, it is Format_RGB32.
-    RowReducer(QSize sourceSize, QSize targetSize, bool alpha);
+    // result is Format_ARGB32_Premultiplied; without, it is Format_RGB32. Bottom up, the rows
+    // come from the bottom of the picture, as most BMP files store them.
+    RowReducer(QSize sourceSize, QSize targetSize, bool alpha, bool bottomUp = false);
 
     // The memory a reducer of these sizes takes, the reduced picture included.
     static qint64 bytesFor(QSize sourceSize, QSize targetSize, bool alpha);
 
-    // The next source row, from the top: sourceSize.width() pixels.
+    // The next source row, from the top (or the bottom): sourceSize.width() pixels.
     void addRow(const uchar* row);
 
     // The same row count times over, at the cost of one row a band: the plain rows around a
@@ -49,10 +50,13 @@ private:
     template <int Channels> void finishBand(int bandHeight);
     // Moves on by rows added to the band, finishing it when they complete it.
     void advance(int rows);
+    // Where the band taken after count others ends, in source rows added.
+    int bandEnd(int count) const;
 
     QSize m_sourceSize;
     QSize m_targetSize;
     int m_channels = 3;
+    bool m_bottomUp = false;
     // The source columns each target column takes, left to right.
     std::vector<int> m_spans;
     // Bands of source rows are one of two heights; the divisors of each target column for
@@ -62,7 +66,7 @@ private:
     // Each channel of each source column summed down the band being added.
     std::vector<quint32> m_sums;
     int m_sourceRow = 0;
-    int m_targetRow = 0;
+    int m_targetRow = 0; // bands finished
     int m_bandStart = 0;
     int m_bandEnd = 0;
     QImage m_result;
