@@ -127,7 +127,6 @@ Decoding::Result streamedOrQt(QIODevice& device, const Decoding::Request& reques
 }
 
 constexpr char Bmp[] = "bmp";
-constexpr char Gif[] = "gif";
 constexpr char Jpeg[] = "jpeg";
 constexpr char Png[] = "png";
 
@@ -181,8 +180,8 @@ struct Format {
 
 const Format Formats[] = {
     { "BM", bmpHeader, streamedOrQt<BmpRows::readReduced, Bmp> },
-    { "GIF87a", headerByQt<Gif>, streamedOrQt<GifRows::readReduced, Gif> },
-    { "GIF89a", headerByQt<Gif>, streamedOrQt<GifRows::readReduced, Gif> },
+    { "GIF87a", GifRows::readHeader, GifRows::read },
+    { "GIF89a", GifRows::readHeader, GifRows::read },
     { "\xFF\xD8", JpegRows::readHeader, streamedOrQt<JpegRows::readReduced, Jpeg> },
     { "\x89PNG\r\n\x1A\n", headerByQt<Png>, streamedOrQt<PngRows::readReduced, Png> },
 };
