@@ -252,15 +252,15 @@ void tst_PictureLoader::loads_data()
     // Qt mixes up the rows of an interlaced frame cut at the bottom, not at the side.
     row("gif, interlaced, a colour transparent.gif",
         framed(gifBytes(quarters(), Opaque), { 64, 48 }, true, 1), { 64, 48 }, 3);
-    const auto speck = [](int side, QSize screen, QPoint at) {
-        return framed(gifBytes(quarters(Opaque, QImage::Format_RGB32, { side, side }), Opaque),
-            screen, false, -1, at);
+    const auto speck = [](QSize frame, QSize screen, QPoint at) {
+        return framed(
+            gifBytes(quarters(Opaque, QImage::Format_RGB32, frame), Opaque), screen, false, -1, at);
     };
-    row("gif, a frame on a large screen.gif", speck(100, { 3000, 3000 }, { 1200, 700 }),
+    row("gif, a frame on a large screen.gif", speck({ 100, 100 }, { 3000, 3000 }, { 1200, 700 }),
         { 3000, 3000 }, 0, { 300, 300 });
-    // Too large for Qt to read whole: the same at a fifth of the size is what it shows.
-    row("gif, a speck on a huge screen.gif", speck(10, { 16385, 12000 }, { 100, 50 }),
-        { 16385, 12000 }, 0, { 3277, 2400 }, speck(2, { 3277, 2400 }, { 20, 10 }));
+    // Too large for Qt to read whole: a screen of one pixel a box, the frame 2 x 2, is alike.
+    row("gif, a speck on a huge screen.gif", speck({ 290, 240 }, { 16385, 12000 }, { 1450, 1200 }),
+        { 16385, 12000 }, 0, { 113, 100 }, speck({ 2, 2 }, { 113, 100 }, { 10, 10 }));
     QList<QColor> colours;
     for (int index = 0; index < 128; ++index)
         colours += QColor(index * 2, 255 - index, index * 37 % 256);
