@@ -19,6 +19,12 @@ public:
     // in pixels. Pixels past the last row are ignored.
     GifLzw(int minimumCodeSize, int rowLength, int rowCount);
 
+    // The memory a decoder of rows of rowLength pixels takes.
+    static std::int64_t bytesFor(int rowLength)
+    {
+        return std::int64_t(sizeof(GifLzw)) + rowLength + TableSize;
+    }
+
     // False when this decoder cannot take the frame: a minimum code size outside 2 to 8, or
     // an empty frame.
     bool valid() const { return m_valid; }

@@ -5,12 +5,20 @@
 #include "picture/RowReducer.h"
 
 #include <QIODevice>
+#include <QtEndian>
 #include <algorithm>
 #include <gif_lib.h>
 #include <memory>
 #include <vector>
 
 namespace {
+
+using Decoding::Outcome;
+using Decoding::Result;
+
+// What a decode takes whatever the file claims: giflib's own state and colour tables, the
+// block read from the file and the palette.
+constexpr qint64 FixedBytes = qint64(BlockSource::BlockSize) + (qint64 { 64 } << 10);
 
 int readSource(GifFileType* gif, GifByteType* data, int length)
 {
@@ -22,19 +30,21 @@ struct CloseGif {
 };
 
 // The colours of the first frame as the reducer takes them: red, green, blue and, when the
-// frame has a transparent index, alpha. An index past the end of the table is black.
+// frame has a transparent index, alpha. An index past the end of the table is black, and so
+// is every index of a frame without a table: there is no colour to show for it.
 class Palette {
 public:
-    Palette(const ColorMapObject& map, int transparent)
+    Palette(const ColorMapObject* map, int transparent)
         : m_alpha(transparent >= 0)
     {
         const int channels = m_alpha ? 4 : 3;
+        const int count = map ? map->ColorCount : 0;
         m_colours.assign(256 * std::size_t(channels), 0);
         for (int i = 0; i < 256; ++i) {
             uchar* colour = &m_colours[std::size_t(i) * channels];
-            if (i < map.ColorCount)
-                colour[0] = map.Colors[i].Red, colour[1] = map.Colors[i].Green,
-                colour[2] = map.Colors[i].Blue;
+            if (i < count)
+                colour[0] = map->Colors[i].Red, colour[1] = map->Colors[i].Green,
+                colour[2] = map->Colors[i].Blue;
             if (m_alpha)
                 colour[3] = i == transparent ? 0 : 255;
         }
@@ -92,88 +102,119 @@ bool readToFirstFrame(GifFileType* gif, int& transparent)
     }
 }
 
+// The row of the frame that an interlaced frame sends n-th: every eighth row from the
+// first, then every eighth from the fifth, every fourth from the third and every second from
+// the second.
+int interlacedRow(int n, int height)
+{
+    for (const auto& [start, step] : { std::pair { 0, 8 }, { 4, 8 }, { 2, 4 }, { 1, 2 } }) {
+        const int count = std::max(0, (height - start + step - 1) / step);
+        if (n < count)
+            return start + n * step;
+        n -= count;
+    }
+    return height;
+}
+
 } // namespace
 
 namespace GifRows {
 
-std::optional<QImage> readReduced(QIODevice& device, QSize storedSize, QSize targetSize)
+std::optional<Decoding::Header> readHeader(QIODevice& device)
 {
-    if (!RowReducer::canReduce(storedSize, targetSize) || !device.seek(0))
+    // The signature, then the logical screen's width and height.
+    const QByteArray head = device.seek(0) ? device.read(13) : QByteArray();
+    if (head.size() < 13)
         return std::nullopt;
+    return Decoding::Header { QSize(qFromLittleEndian<quint16>(head.constData() + 6),
+        qFromLittleEndian<quint16>(head.constData() + 8)) };
+}
+
+Result read(QIODevice& device, const Decoding::Request& request)
+{
+    const QSize screen = request.storedSize;
+    if (!RowReducer::canReduce(screen, request.target) || !device.seek(0))
+        return Result::failed(Outcome::Damaged);
     BlockSource source(device);
     std::unique_ptr<GifFileType, CloseGif> gif(DGifOpen(&source, readSource, nullptr));
-    if (!gif)
-        return source.ranOut() ? std::optional(QImage()) : std::nullopt;
     int transparent = -1;
-    const bool framed = readToFirstFrame(gif.get(), transparent);
-    const ColorMapObject* screenMap = gif->SColorMap;
+    if (!gif || QSize(gif->SWidth, gif->SHeight) != screen
+        || !readToFirstFrame(gif.get(), transparent))
+        return Result::failed(Outcome::Damaged);
+
+    // The part of the frame on the screen: a frame reaching past the screen is cut to it.
     const GifImageDesc& frame = gif->Image;
-    if (!framed || !screenMap || gif->SBackGroundColor >= screenMap->ColorCount
-        || QSize(gif->SWidth, gif->SHeight) != storedSize || frame.Left < 0 || frame.Top < 0
-        || frame.Width <= 0 || frame.Height <= 0 || frame.Left + frame.Width > gif->SWidth
-        || frame.Top + frame.Height > gif->SHeight)
-        return source.ranOut() ? std::optional(QImage()) : std::nullopt;
-
-    // Around the frame the screen shows its background colour, or nothing when the frame
-    // has a transparent index.
-    const Palette palette(frame.ColorMap ? *frame.ColorMap : *screenMap, transparent);
+    const int left = std::min(frame.Left, screen.width());
+    const int width = std::min(frame.Left + frame.Width, screen.width()) - left;
+    const int top = std::min(frame.Top, screen.height());
+    const int height = std::min(frame.Top + frame.Height, screen.height()) - top;
+    const Palette palette(frame.ColorMap ? frame.ColorMap : gif->SColorMap, transparent);
     const int channels = palette.channels();
-    const GifColorType& screen = screenMap->Colors[gif->SBackGroundColor];
-    std::vector<uchar> background(std::size_t(storedSize.width()) * channels, 0);
-    if (!palette.alpha())
-        for (std::size_t at = 0; at < background.size(); at += 3)
-            background[at] = screen.Red, background[at + 1] = screen.Green,
-            background[at + 2] = screen.Blue;
+    const std::size_t rowBytes = std::size_t(screen.width()) * channels;
+    const qint64 held = frame.Interlace ? qint64(width) * height : 0;
+    if (!Decoding::withinBudget(RowReducer::bytesFor(screen, request.target, palette.alpha())
+            + 2 * qint64(rowBytes) + held + GifLzw::bytesFor(frame.Width) + FixedBytes))
+        return Result::failed(Outcome::OverBudget);
 
-    // The frame's rows come from its coded data. An interlaced frame comes as every eighth
-    // line, then the fourth ones between, then the second ones, then the rest: it is held
-    // whole, one byte a pixel, before it is laid out.
-    int codeSize = 0;
-    GifByteType* block = nullptr;
-    if (DGifGetCode(gif.get(), &codeSize, &block) != GIF_OK)
-        return source.ranOut() ? std::optional(QImage()) : std::nullopt;
-    GifLzw lzw(codeSize, frame.Width, frame.Height);
-    if (!lzw.valid())
-        return std::nullopt;
-    std::vector<int> interlacedRows;
-    if (frame.Interlace)
-        for (const auto& [start, step] : { std::pair { 0, 8 }, { 4, 8 }, { 2, 4 }, { 1, 2 } })
-            for (int y = start; y < frame.Height; y += step)
-                interlacedRows.push_back(y);
-    std::vector<GifPixelType> indexes(
-        frame.Interlace ? std::size_t(frame.Width) * frame.Height : 0);
-
-    RowReducer reducer(storedSize, targetSize, palette.alpha());
-    std::vector<uchar> row = background;
-    int y = 0; // the next row of the screen
-    auto layRow = [&](const GifPixelType* line) {
-        for (; y < frame.Top; ++y)
-            reducer.addRow(background.data());
-        palette.expand(line, frame.Width, &row[std::size_t(frame.Left) * channels]);
-        reducer.addRow(row.data());
-        ++y;
-    };
-    const GifLzw::RowSink sink = [&](const GifPixelType* line) {
-        if (frame.Interlace)
-            std::copy_n(line, frame.Width,
-                &indexes[std::size_t(interlacedRows[std::size_t(lzw.rowsDone())]) * frame.Width]);
-        else
-            layRow(line);
-    };
-    while (block && !lzw.finished()) {
-        if (!lzw.decode(block + 1, block[0], sink))
-            return std::nullopt;
-        if (!lzw.finished() && DGifGetCodeNext(gif.get(), &block) != GIF_OK)
-            return source.ranOut() ? std::optional(QImage()) : std::nullopt;
+    // Around the frame the screen shows the background colour of the global table, black
+    // without one, or nothing when the frame has a transparent index.
+    std::vector<uchar> background(rowBytes, 0);
+    const ColorMapObject* global = gif->SColorMap;
+    if (!palette.alpha() && global && gif->SBackGroundColor < global->ColorCount) {
+        const GifColorType& colour = global->Colors[gif->SBackGroundColor];
+        for (std::size_t at = 0; at < rowBytes; at += 3)
+            background[at] = colour.Red, background[at + 1] = colour.Green,
+            background[at + 2] = colour.Blue;
     }
-    if (lzw.rowsDone() < frame.Height)
-        return source.ranOut() ? std::optional(QImage()) : std::nullopt;
-    if (frame.Interlace)
-        for (int frameY = 0; frameY < frame.Height; ++frameY)
-            layRow(&indexes[std::size_t(frameY) * frame.Width]);
-    for (; y < storedSize.height(); ++y)
-        reducer.addRow(background.data());
-    return reducer.takeResult();
+    std::vector<uchar> row = background;
+    std::vector<GifPixelType> interlaced(static_cast<std::size_t>(held));
+    RowReducer reducer(screen, request.target, palette.alpha());
+    // Frame row y onto the screen, after the rows of background above it.
+    const auto layRow = [&](int y, const GifPixelType* line) {
+        reducer.addRows(background.data(), top + y - reducer.rowsAdded());
+        palette.expand(line, width, row.data() + std::size_t(left) * channels);
+        reducer.addRow(row.data());
+    };
+
+    // An empty frame leaves the screen its background, as one beside the screen does.
+    if (frame.Width > 0 && frame.Height > 0) {
+        int codeSize = 0;
+        GifByteType* block = nullptr;
+        if (DGifGetCode(gif.get(), &codeSize, &block) != GIF_OK)
+            return Result::failed(Outcome::Damaged);
+        GifLzw lzw(codeSize, frame.Width, frame.Height);
+        bool cancelled = false;
+        const GifLzw::RowSink sink = [&](const GifPixelType* line) {
+            const int y
+                = frame.Interlace ? interlacedRow(lzw.rowsDone(), frame.Height) : lzw.rowsDone();
+            if (y >= height || cancelled || (cancelled = request.cancelled()))
+                return;
+            if (frame.Interlace)
+                std::copy_n(line, width, interlaced.data() + std::size_t(y) * width);
+            else
+                layRow(y, line);
+        };
+        // Data that a decoder could only guess the rest of, or that ends before the last
+        // row, is damaged: the picture would be partly made up.
+        while (block && !lzw.finished() && !cancelled) {
+            if (!lzw.decode(block + 1, block[0], sink))
+                return Result::failed(Outcome::Damaged);
+            if (!lzw.finished() && DGifGetCodeNext(gif.get(), &block) != GIF_OK)
+                return Result::failed(Outcome::Damaged);
+            cancelled = cancelled || request.cancelled();
+        }
+        if (cancelled)
+            return Result::failed(Outcome::Cancelled);
+        if (!lzw.valid() || lzw.rowsDone() < frame.Height)
+            return Result::failed(Outcome::Damaged);
+        for (int y = 0; y < height && frame.Interlace; ++y) {
+            if (request.cancelled())
+                return Result::failed(Outcome::Cancelled);
+            layRow(y, interlaced.data() + std::size_t(y) * width);
+        }
+    }
+    reducer.addRows(background.data(), screen.height() - reducer.rowsAdded());
+    return Result::decoded(reducer.takeResult());
 }
 
 } // namespace GifRows

@@ -1,22 +1,24 @@
 #pragma once
 
-// The first frame of a GIF read straight to a reduced size: giflib decodes it one line at a
-// time, the line is laid on the logical screen as Qt lays it, and a RowReducer sums it into
-// the picture shown. Only an interlaced frame is held, as one byte a pixel.
+// A GIF read with giflib and Lumra's own LZW decoder: the logical screen is the picture, and
+// its first frame is laid on it at its place, one line at a time, into a RowReducer. Rows of
+// the screen outside the frame cost one row a band; only an interlaced frame is held, as one
+// byte a pixel of the part that shows. Qt's image plugins are never loaded for it.
 
-#include <QImage>
-#include <QSize>
+#include "picture/Decoding.h"
+
 #include <optional>
 
 class QIODevice;
 
 namespace GifRows {
 
-// Reads the GIF of device reduced to targetSize. Nothing when this way cannot read it (no
-// global colour table, a first frame beyond the screen, a damaged picture whose file does
-// not end early, a target larger than the picture): the caller reads it another way. A
-// null image when the file ends before the first frame does. The device is left at no
+// The size of the logical screen of the GIF on device, whatever size its frames have.
+// Nothing when the file ends before the screen is described.
+std::optional<Decoding::Header> readHeader(QIODevice& device);
+
+// Reads the GIF from the start of device at request.target. The device is left at no
 // particular position.
-std::optional<QImage> readReduced(QIODevice& device, QSize storedSize, QSize targetSize);
+Decoding::Result read(QIODevice& device, const Decoding::Request& request);
 
 } // namespace GifRows

@@ -125,7 +125,6 @@ Decoding::Result streamedOrQt(QIODevice& device, const Decoding::Request& reques
     return readByQt(device, Format, request);
 }
 
-constexpr char Gif[] = "gif";
 constexpr char Jpeg[] = "jpeg";
 constexpr char Png[] = "png";
 
@@ -139,8 +138,8 @@ struct Format {
 
 const Format Formats[] = {
     { "BM", BmpRows::readHeader, BmpRows::read },
-    { "GIF87a", headerByQt<Gif>, streamedOrQt<GifRows::readReduced, Gif> },
-    { "GIF89a", headerByQt<Gif>, streamedOrQt<GifRows::readReduced, Gif> },
+    { "GIF87a", GifRows::readHeader, GifRows::read },
+    { "GIF89a", GifRows::readHeader, GifRows::read },
     { "\xFF\xD8", JpegRows::readHeader, streamedOrQt<JpegRows::readReduced, Jpeg> },
     { "\x89PNG\r\n\x1A\n", headerByQt<Png>, streamedOrQt<PngRows::readReduced, Png> },
 };
