@@ -128,7 +128,6 @@ Decoding::Result streamedOrQt(QIODevice& device, const Decoding::Request& reques
 
 constexpr char Bmp[] = "bmp";
 constexpr char Gif[] = "gif";
-constexpr char Jpeg[] = "jpeg";
 constexpr char Png[] = "png";
 
 // Qt's BMP reader stops quietly where a cut file ends and leaves the rest of the picture
@@ -183,7 +182,7 @@ const Format Formats[] = {
     { "BM", bmpHeader, streamedOrQt<BmpRows::readReduced, Bmp> },
     { "GIF87a", headerByQt<Gif>, streamedOrQt<GifRows::readReduced, Gif> },
     { "GIF89a", headerByQt<Gif>, streamedOrQt<GifRows::readReduced, Gif> },
-    { "\xFF\xD8", JpegRows::readHeader, streamedOrQt<JpegRows::readReduced, Jpeg> },
+    { "\xFF\xD8", JpegRows::readHeader, JpegRows::read },
     { "\x89PNG\r\n\x1A\n", headerByQt<Png>, streamedOrQt<PngRows::readReduced, Png> },
 };
 
