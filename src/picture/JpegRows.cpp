@@ -23,11 +23,11 @@ using Decoding::Outcome;
 namespace {
 
 // The most scans a picture may have. Encoders write about ten (libjpeg's own progression
-// writes ten for a colour picture, six for a grey one; optimising encoders a few more).
-// Each scan passes over every block of its components, so a file of a few kilobytes with
-// hundreds of scans that each end every block at once would keep the decoder busy for
-// seconds; at this limit the largest picture the budget allows still takes well under one.
-constexpr int MaxScans = 64;
+// writes ten for a colour picture, six for a grey one; optimising encoders rarely twenty).
+// Each scan passes over every block of its components, and a scan that ends every block at
+// once takes a few bytes: the largest grey picture the budget allows (11000 pixels square)
+// with 32 such scans takes about 0.6 s of decoding, with 64 over a second.
+constexpr int MaxScans = 32;
 
 // What libjpeg holds of each component while it decodes, in rows of the width decoded: the
 // rows of blocks its main buffer keeps around the band being output, and those it upsamples.
@@ -279,14 +279,16 @@ qint64 coefficientBytes(j_decompress_ptr info)
     return blocks * qint64(sizeof(JBLOCK));
 }
 
-// Adobe's CMYK as Qt reads it: the values are stored inverted, each what is left of white.
+// Adobe's CMYK as Qt reads it: the values are stored inverted, each what is left of white,
+// so a channel is the product of its ink's and black's over 255 (rounded down, in 16 bits).
 void cmykToRgb(const JOCTET* cmyk, JOCTET* rgb, std::size_t width)
 {
-    for (std::size_t x = 0; x < width; ++x, cmyk += 4, rgb += 3) {
-        const unsigned black = cmyk[3];
-        rgb[0] = JOCTET(cmyk[0] * black / 255);
-        rgb[1] = JOCTET(cmyk[1] * black / 255);
-        rgb[2] = JOCTET(cmyk[2] * black / 255);
+    for (std::size_t x = 0; x < width; ++x) {
+        const quint16 black = cmyk[4 * x + 3];
+        for (std::size_t channel = 0; channel < 3; ++channel) {
+            const auto product = quint16(cmyk[4 * x + channel] * black);
+            rgb[3 * x + channel] = JOCTET((product + 1 + (product >> 8)) >> 8);
+        }
     }
 }
 
