@@ -22,12 +22,16 @@ using Decoding::Outcome;
 
 namespace {
 
-// The most scans a picture may have. Encoders write about ten (libjpeg's own progression
-// writes ten for a colour picture, six for a grey one; optimising encoders rarely twenty).
-// Each scan passes over every block of its components, and a scan that ends every block at
-// once takes a few bytes: the largest grey picture the budget allows (11000 pixels square)
-// with 32 such scans takes about 0.6 s of decoding, with 64 over a second.
-constexpr int MaxScans = 32;
+// The most scans a picture may have, and the most blocks they may pass over together. Each
+// scan passes over every block of its components, and one that ends every block at once, or
+// whose arithmetic coding makes nothing of them, takes a few bytes: without a limit a file of
+// a few kilobytes could keep the decoder busy for seconds. Encoders write about ten scans
+// (libjpeg's own progression ten for a colour picture, six for a grey one, optimising
+// encoders rarely twenty), together some six passes over the picture's blocks. The blocks
+// allow twelve passes over the largest picture the budget allows, which takes about 0.6 s
+// where each block costs most (arithmetic coding).
+constexpr int MaxScans = 64;
+constexpr qint64 MaxScanBlocks = 24'000'000;
 
 // What libjpeg holds of each component while it decodes, in rows of the width decoded: the
 // rows of blocks its main buffer keeps around the band being output, and those it upsamples.
@@ -203,14 +207,20 @@ private:
             of(info).fail(Outcome::Damaged);
     }
 
-    // Called once a row of blocks while scans are read, and once a row while rows are output.
+    // Called once a row of blocks while scans are read, and once a row while rows are output;
+    // first with each scan before its data is read.
     static void onProgress(j_common_ptr common)
     {
         Decompressor& decompressor = of(common);
         const auto* info = reinterpret_cast<j_decompress_ptr>(common);
         if (decompressor.m_request && decompressor.m_request->cancelled())
             decompressor.fail(Outcome::Cancelled);
-        if (info->input_scan_number > MaxScans)
+        if (info->input_scan_number == decompressor.m_scan)
+            return;
+        decompressor.m_scan = info->input_scan_number;
+        decompressor.m_scanBlocks
+            += qint64(info->MCUs_per_row) * info->MCU_rows_in_scan * info->blocks_in_MCU;
+        if (decompressor.m_scan > MaxScans || decompressor.m_scanBlocks > MaxScanBlocks)
             decompressor.fail(Outcome::Damaged);
         for (int index = 0; index < info->comps_in_scan; ++index)
             decompressor.m_scanned |= 1u << info->cur_comp_info[index]->component_index;
@@ -251,6 +261,8 @@ private:
     const Decoding::Request* m_request;
     std::vector<JOCTET> m_segment;
     std::optional<int> m_orientation;
+    int m_scan = 0;
+    qint64 m_scanBlocks = 0; // the blocks of every scan so far
     unsigned m_scanned = 0; // a bit for each component a scan has covered
     bool m_created = false;
 };
