@@ -360,6 +360,7 @@ void tst_PictureLoader::loads_data()
     row("ycck.jpg", progressive(quarters(), JCS_YCCK), size, 3);
     row("800 scans.jpg", scans("04000400", 1, 800), { 1024, 1024 }, Damaged);
     row("14000 square.jpg", scans("36b036b0", 3, 1), { 14000, 14000 }, OverBudget);
+    row("800 scans, 14000 square.jpg", scans("36b036b0", 1, 800), { 14000, 14000 }, OverBudget);
     row("cut in its last quarter.gif", gif.left(gif.size() * 7 / 8), { 256, 256 }, Damaged);
     // Its colours in the frame, not the screen: a kind left to Qt.
     const QByteArray local = gif.left(10) + '\0' + gif.mid(11, 2) + gif.mid(397, 9) + '\x86'
