@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QtEndian>
 #include <array>
+#include <cstdio> // before jpeglib.h, which needs FILE
 #include <cstring>
 #include <jpeglib.h>
 #include <zlib.h>
