@@ -3,7 +3,6 @@
 // row reducer's box means; and the viewer's black area for a picture it cannot decode.
 
 #include "Support.h"
-#include "picture/JpegRows.h"
 #include "picture/PictureLoader.h"
 #include "picture/RowReducer.h"
 
@@ -12,7 +11,9 @@
 #include <QRandomGenerator>
 #include <QtEndian>
 #include <array>
+#include <cstdio> // before jpeglib.h, which needs FILE
 #include <cstring>
+#include <jpeglib.h>
 #include <zlib.h>
 
 namespace {
@@ -72,6 +73,45 @@ QByteArray oriented(const QByteArray& jpeg, int orientation)
                           "Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0",
         29);
     return jpeg.left(2) + exif + char(orientation) + QByteArray(6, '\0') + jpeg.mid(2);
+}
+
+// The picture written progressive by libjpeg, stored as JCS_YCbCr, JCS_CMYK or JCS_YCCK. For
+// CMYK its RGBA bytes are the inks, inverted as Adobe stores them.
+QByteArray progressive(const QImage& image, J_COLOR_SPACE stored)
+{
+    QImage pixels = image.convertToFormat(QImage::Format_RGBA8888);
+    jpeg_error_mgr errors {};
+    jpeg_compress_struct info {};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* data = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &data, &size);
+    info.image_width = JDIMENSION(pixels.width());
+    info.image_height = JDIMENSION(pixels.height());
+    info.input_components = 4;
+    info.in_color_space = stored == JCS_YCbCr ? JCS_EXT_RGBX : JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_set_colorspace(&info, stored);
+    jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    for (JSAMPROW row = pixels.bits(); row != pixels.bits() + pixels.sizeInBytes();)
+        row += jpeg_write_scanlines(&info, &row, 1) * pixels.bytesPerLine();
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const std::unique_ptr<unsigned char, void (*)(void*)> owned(data, std::free);
+    return QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
+}
+
+// A progressive JPEG of size (its height and width in hex) with scans that each end every block
+// of the first component's band at once (one code for a run of 32767 ends of band).
+QByteArray scans(const char* size, int components, int count)
+{
+    return QByteArray::fromHex("ffd8ffdb004300") + QByteArray(64, 1) + "\xFF\xC2" + '\0'
+        + char(8 + 3 * components) + '\x08' + QByteArray::fromHex(size) + char(components)
+        + QByteArray::fromHex("011100").repeated(components)
+        + QByteArray::fromHex("ffc400141001000000000000000000000000000000e0")
+        + QByteArray::fromHex("ffda0008010100013f007fff00").repeated(count) + "\xFF\xD9";
 }
 
 // The BMP as Qt writes it (bottom up, 24 bits a pixel) stored 32 bits a pixel, the fourth
@@ -388,7 +428,18 @@ void tst_PictureLoader::loads_data()
     const QByteArray odd = encoded(quarters(Opaque, QImage::Format_RGB32, { 63, 32 }), "BMP");
     row("cut in its pixels.png", busy.left(busy.size() / 2), { 256, 256 }, Damaged, { 256, 256 });
     row("without its end chunk.png", busy.chopped(12), { 256, 256 }, Damaged);
-    row("cut before its end marker.jpg", jpeg.chopped(2), size, Damaged);
+    const QSize square(256, 256);
+    row("cut before its end marker.jpg", jpeg.chopped(2), size, 3);
+    const QByteArray photo = encoded(noise(square), "JPEG");
+    row("cut in its data.jpg", photo.left(photo.size() / 2), square, Damaged);
+    const QByteArray layered = progressive(noise(square), JCS_YCbCr);
+    row("progressive, no end marker.jpg", layered.chopped(2), square, 0, square);
+    row("progressive, cut.jpg", layered.left(layered.lastIndexOf("\xFF\xDA")), square, Damaged);
+    row("cmyk.jpg", progressive(noise(size, true), JCS_CMYK), size, 0, size);
+    row("ycck.jpg", progressive(quarters(), JCS_YCCK), size, 3);
+    row("800 scans.jpg", scans("04000400", 1, 800), { 1024, 1024 }, Damaged);
+    row("14000 square.jpg", scans("36b036b0", 3, 1), { 14000, 14000 }, OverBudget);
+    row("800 scans, 14000 square.jpg", scans("36b036b0", 1, 800), { 14000, 14000 }, OverBudget);
     row("cut in its last quarter.gif", gif.left(gif.size() * 7 / 8), { 256, 256 }, Damaged);
     // Its colours in the frame, not the screen.
     const QByteArray local = gif.left(10) + '\0' + gif.mid(11, 2) + gif.mid(397, 9) + '\x86'
@@ -434,22 +485,11 @@ void tst_PictureLoader::loads()
         QCOMPARE(image.size(), target);
         QCOMPARE_LE(offQt(image, shown, expected), tolerance);
     }
-    // Every JPEG, GIF and BMP that shows here is read by Lumra's own decoders, so a fault
-    // there cannot hide behind Qt's; GIF and BMP give exactly the box means of Qt's picture
-    // (or of the one by hand).
-    QFile file(QString::fromStdString(path));
-    if (bytes.startsWith("\xFF\xD8") && natural.isValid() && file.open(QIODevice::ReadOnly)) {
-        const std::optional<JpegRows::Header> header = JpegRows::readHeader(file);
-        QVERIFY(header);
-        const bool turned = header->transformation & QImageIOHandler::TransformationRotate90;
-        const std::optional<QImage> streamed = JpegRows::readReduced(
-            file, header->storedSize, turned ? target.transposed() : target);
-        QVERIFY(streamed); // a cut one too, as a null picture
-        QCOMPARE(streamed->isNull(), image.isNull());
-    }
-    const bool exact = (bytes.startsWith("BM") || bytes.startsWith("GIF")) && !image.isNull();
+    // GIF and BMP give exactly the box means of Qt's picture (or of the one by hand).
+    if ((!bytes.startsWith("BM") && !bytes.startsWith("GIF")) || image.isNull())
+        return;
     const QImage whole = expected.isNull() ? QImage::fromData(shown) : expected;
-    if (exact && (whole.size() == natural || !alike.isNull()))
+    if (whole.size() == natural || !alike.isNull())
         QCOMPARE(
             image.convertToFormat(QImage::Format_ARGB32_Premultiplied), boxMeans(whole, target));
 }

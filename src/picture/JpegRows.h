@@ -6,24 +6,19 @@
 
 #include "picture/Decoding.h"
 
-#include <QImage>
-#include <QImageIOHandler>
-#include <QSize>
 #include <optional>
 
 class QIODevice;
 
 namespace JpegRows {
 
-using Header = Decoding::Header;
-
 // The header of the JPEG on device. Nothing when libjpeg cannot read it.
-std::optional<Header> readHeader(QIODevice& device);
+std::optional<Decoding::Header> readHeader(QIODevice& device);
 
-// Reads the JPEG from the start of device reduced to targetSize, both as stored (before
-// orientation). Nothing when this way cannot read it (a CMYK picture, a size other than
-// storedSize, a target larger than the picture, damaged data): the caller reads it another
-// way. A null image when the file is cut short. The device is left at no particular position.
-std::optional<QImage> readReduced(QIODevice& device, QSize storedSize, QSize targetSize);
+// Reads the JPEG from the start of device at request.target. A file that ends where only its
+// end marker is missing is whole; one that ends in a scan, or before its last scan, is
+// damaged, and so is any scan whose data stops short. The device is left at no particular
+// position.
+Decoding::Result read(QIODevice& device, const Decoding::Request& request);
 
 } // namespace JpegRows

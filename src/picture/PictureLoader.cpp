@@ -125,7 +125,6 @@ Decoding::Result streamedOrQt(QIODevice& device, const Decoding::Request& reques
     return readByQt(device, Format, request);
 }
 
-constexpr char Jpeg[] = "jpeg";
 constexpr char Png[] = "png";
 
 // The formats, told by their first bytes, never by the name: a TIFF or WebP file named
@@ -140,7 +139,7 @@ const Format Formats[] = {
     { "BM", BmpRows::readHeader, BmpRows::read },
     { "GIF87a", GifRows::readHeader, GifRows::read },
     { "GIF89a", GifRows::readHeader, GifRows::read },
-    { "\xFF\xD8", JpegRows::readHeader, streamedOrQt<JpegRows::readReduced, Jpeg> },
+    { "\xFF\xD8", JpegRows::readHeader, JpegRows::read },
     { "\x89PNG\r\n\x1A\n", headerByQt<Png>, streamedOrQt<PngRows::readReduced, Png> },
 };
 
