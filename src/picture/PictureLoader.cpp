@@ -129,7 +129,6 @@ Decoding::Result streamedOrQt(QIODevice& device, const Decoding::Request& reques
 constexpr char Bmp[] = "bmp";
 constexpr char Gif[] = "gif";
 constexpr char Jpeg[] = "jpeg";
-constexpr char Png[] = "png";
 
 // Qt's BMP reader stops quietly where a cut file ends and leaves the rest of the picture
 // black, so the size the headers promise is held against the size of the file.
@@ -184,7 +183,7 @@ const Format Formats[] = {
     { "GIF87a", headerByQt<Gif>, streamedOrQt<GifRows::readReduced, Gif> },
     { "GIF89a", headerByQt<Gif>, streamedOrQt<GifRows::readReduced, Gif> },
     { "\xFF\xD8", JpegRows::readHeader, streamedOrQt<JpegRows::readReduced, Jpeg> },
-    { "\x89PNG\r\n\x1A\n", headerByQt<Png>, streamedOrQt<PngRows::readReduced, Png> },
+    { "\x89PNG\r\n\x1A\n", PngRows::readHeader, PngRows::read },
 };
 
 const Format* formatOf(QIODevice& device)
