@@ -388,7 +388,8 @@ Decoding::Result read(QIODevice& device, const Decoding::Request& request)
             + reading))
         return Result::failed(Outcome::OverBudget);
 
-    RowReducer reducer(request.storedSize, request.target, layout->alpha, layout->bottomUp);
+    RowReducer reducer(request.storedSize, request.target, layout->alpha,
+        layout->bottomUp ? RowReducer::Order::RowsFromBottom : RowReducer::Order::Rows);
     const Outcome outcome = layout->runLengths()
         ? readRunLengths(device, *layout, reducer, request)
         : readPlain(device, *layout, blockRows, reducer, request);

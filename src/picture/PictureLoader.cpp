@@ -125,8 +125,6 @@ Decoding::Result streamedOrQt(QIODevice& device, const Decoding::Request& reques
     return readByQt(device, Format, request);
 }
 
-constexpr char Png[] = "png";
-
 // The formats, told by their first bytes, never by the name: a TIFF or WebP file named
 // like a picture is undecodable, as the picture list never asks for one.
 struct Format {
@@ -140,7 +138,7 @@ const Format Formats[] = {
     { "GIF87a", GifRows::readHeader, GifRows::read },
     { "GIF89a", GifRows::readHeader, GifRows::read },
     { "\xFF\xD8", JpegRows::readHeader, JpegRows::read },
-    { "\x89PNG\r\n\x1A\n", headerByQt<Png>, streamedOrQt<PngRows::readReduced, Png> },
+    { "\x89PNG\r\n\x1A\n", PngRows::readHeader, PngRows::read },
 };
 
 const Format* formatOf(QIODevice& device)

@@ -1,21 +1,24 @@
 #pragma once
 
-// A PNG read straight to a reduced size: libpng decodes it one row at a time into a single
-// row buffer, and a RowReducer sums each row into the picture shown. Neither the whole
-// picture nor a scaled copy of every row is ever made.
+// A PNG read with libpng directly: its size from the header, and its pixels, of every kind,
+// made 8-bit RGB or RGBA by libpng and summed by a RowReducer one row at a time (an
+// interlaced picture one row of a pass at a time). Only the chunks that make the pixels are
+// read; every other is skipped unread. Qt's image plugins are never loaded for it.
 
-#include <QImage>
-#include <QSize>
+#include "picture/Decoding.h"
+
 #include <optional>
 
 class QIODevice;
 
 namespace PngRows {
 
-// Reads the PNG from the start of device, reduced to targetSize. Nothing when this way
-// cannot read it (an interlaced picture, a size other than storedSize, a target larger than
-// the picture): the caller reads it another way. A null image when the picture cannot be
-// decoded: damaged, or cut short. The device is left at no particular position.
-std::optional<QImage> readReduced(QIODevice& device, QSize storedSize, QSize targetSize);
+// The header of the PNG on device. Nothing when libpng cannot read it and the chunks up to
+// the pixels.
+std::optional<Decoding::Header> readHeader(QIODevice& device);
+
+// Reads the PNG from the start of device at request.target. The device is left at no
+// particular position.
+Decoding::Result read(QIODevice& device, const Decoding::Request& request);
 
 } // namespace PngRows

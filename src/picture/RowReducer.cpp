@@ -73,15 +73,30 @@ void addRepeated(
     }
 }
 
+// The pixel of a box from its sums (red, green, blue, alpha) and its divisor.
+template <int Channels, typename Divisor>
+QRgb boxMean(const std::array<quint32, 4>& sums, const Divisor& divisor)
+{
+    const auto mean = [&](quint32 sum) {
+        return static_cast<int>(((sum + divisor.half) * divisor.multiplier) >> Shift);
+    };
+    return qRgba(mean(sums[0]), mean(sums[1]), mean(sums[2]), Channels == 4 ? mean(sums[3]) : 255);
+}
+
 } // namespace
 
-qint64 RowReducer::bytesFor(QSize sourceSize, QSize targetSize, bool alpha)
+qint64 RowReducer::bytesFor(QSize sourceSize, QSize targetSize, bool alpha, Order order)
 {
     const qint64 channels = alpha ? 4 : 3;
-    // The row of sums, the spans and two divisors a column, and the picture.
-    return qint64(sourceSize.width()) * channels * qint64(sizeof(quint32))
-        + qint64(targetSize.width()) * qint64(sizeof(int) + 2 * sizeof(Divisor))
-        + qint64(targetSize.width()) * targetSize.height() * 4;
+    const qint64 targetPixels = qint64(targetSize.width()) * targetSize.height();
+    // A row of sums; scattered, the sums of every target pixel and where each box ends, or
+    // none when each pixel is a box of its own.
+    qint64 sums = qint64(sourceSize.width()) * channels;
+    if (order == Order::Scattered)
+        sums = sourceSize == targetSize ? 0 : targetPixels * channels + targetSize.width();
+    // The sums, the spans and two divisors a column, and the picture.
+    return sums * qint64(sizeof(quint32))
+        + qint64(targetSize.width()) * qint64(sizeof(int) + 2 * sizeof(Divisor)) + targetPixels * 4;
 }
 
 bool RowReducer::canReduce(QSize sourceSize, QSize targetSize)
@@ -94,11 +109,12 @@ bool RowReducer::canReduce(QSize sourceSize, QSize targetSize)
     return boxWidth * boxHeight <= MaxBoxArea;
 }
 
-RowReducer::RowReducer(QSize sourceSize, QSize targetSize, bool alpha, bool bottomUp)
+RowReducer::RowReducer(QSize sourceSize, QSize targetSize, bool alpha, Order order)
     : m_sourceSize(sourceSize)
     , m_targetSize(targetSize)
     , m_channels(alpha ? 4 : 3)
-    , m_bottomUp(bottomUp)
+    , m_bottomUp(order == Order::RowsFromBottom)
+    , m_scattered(order == Order::Scattered)
 {
     Q_ASSERT(canReduce(sourceSize, targetSize));
     const int width = targetSize.width();
@@ -117,7 +133,14 @@ RowReducer::RowReducer(QSize sourceSize, QSize targetSize, bool alpha, bool bott
                 = { ((quint64(1) << Shift) + area - 1) / area, static_cast<quint32>(area / 2) };
         }
     }
-    m_sums.resize(static_cast<std::size_t>(sourceSize.width()) * m_channels);
+    if (!m_scattered) {
+        m_sums.resize(static_cast<std::size_t>(sourceSize.width()) * m_channels);
+    } else if (sourceSize != targetSize) {
+        m_boxSums.resize(m_spans.size() * std::size_t(targetSize.height()) * m_channels);
+        m_boxEnds.resize(m_spans.size());
+        for (std::size_t x = 0; x < m_spans.size(); ++x)
+            m_boxEnds[x] = sourceStart(int(x) + 1, sourceSize.width(), width);
+    }
     m_bandEnd = bandEnd(0);
     m_result
         = QImage(targetSize, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
@@ -190,17 +213,92 @@ template <int Channels> void RowReducer::finishBand(int bandHeight)
             if constexpr (Channels == 4)
                 alpha += sums[3];
         }
-        const Divisor& divisor = divisors[x];
-        const auto mean = [&](quint32 sum) {
-            return static_cast<int>(((sum + divisor.half) * divisor.multiplier) >> Shift);
-        };
-        line[x] = qRgba(mean(red), mean(green), mean(blue), Channels == 4 ? mean(alpha) : 255);
+        line[x] = boxMean<Channels>({ red, green, blue, alpha }, divisors[x]);
+    }
+}
+
+void RowReducer::addPixels(int y, int firstX, int stepX, const uchar* pixels, int count)
+{
+    Q_ASSERT(m_scattered && y < m_sourceSize.height()
+        && firstX + qint64(count - 1) * stepX < m_sourceSize.width());
+    if (m_channels == 4)
+        scatter<4>(y, firstX, stepX, pixels, count);
+    else
+        scatter<3>(y, firstX, stepX, pixels, count);
+    m_pixelsAdded += count;
+}
+
+template <int Channels>
+void RowReducer::scatter(int y, int firstX, int stepX, const uchar* pixels, int count)
+{
+    if (m_result.isNull())
+        return;
+    if (m_boxSums.empty()) { // each pixel a box of its own
+        auto* line = reinterpret_cast<QRgb*>(m_result.scanLine(y)) + firstX;
+        for (int i = 0; i < count; ++i, line += stepX, pixels += Channels) {
+            if constexpr (Channels == 4)
+                *line = qRgba(int(premultiplied(pixels[0], pixels[3])),
+                    int(premultiplied(pixels[1], pixels[3])),
+                    int(premultiplied(pixels[2], pixels[3])), pixels[3]);
+            else
+                *line = qRgb(pixels[0], pixels[1], pixels[2]);
+        }
+        return;
+    }
+    // Row y falls in the band of target row ((y + 1) * target - 1) / source.
+    const qint64 targetY = (qint64(y + 1) * m_targetSize.height() - 1) / m_sourceSize.height();
+    quint32* sums = m_boxSums.data() + std::size_t(targetY) * m_spans.size() * Channels;
+    // Box by box: a box's pixels of the row are summed before its sums are touched.
+    const int end = firstX + count * stepX;
+    std::size_t box = 0;
+    for (int x = firstX; x < end; ++box) {
+        std::array<quint32, Channels> part {};
+        for (const int boxEnd = std::min(m_boxEnds[box], end); x < boxEnd;
+             x += stepX, pixels += Channels) {
+            if constexpr (Channels == 4) {
+                part[0] += premultiplied(pixels[0], pixels[3]);
+                part[1] += premultiplied(pixels[1], pixels[3]);
+                part[2] += premultiplied(pixels[2], pixels[3]);
+                part[3] += pixels[3];
+            } else {
+                part[0] += pixels[0];
+                part[1] += pixels[1];
+                part[2] += pixels[2];
+            }
+        }
+        for (std::size_t c = 0; c < Channels; ++c)
+            sums[box * Channels + c] += part[c];
+    }
+}
+
+template <int Channels> void RowReducer::finishBoxes()
+{
+    const quint32* sums = m_boxSums.data();
+    for (int y = 0; y < m_targetSize.height(); ++y) {
+        const int band = sourceStart(y + 1, m_sourceSize.height(), m_targetSize.height())
+            - sourceStart(y, m_sourceSize.height(), m_targetSize.height());
+        const std::vector<Divisor>& divisors
+            = m_divisors[static_cast<std::size_t>(band - m_shortBand)];
+        auto* line = reinterpret_cast<QRgb*>(m_result.scanLine(y));
+        for (std::size_t x = 0; x < divisors.size(); ++x, sums += Channels)
+            line[x] = boxMean<Channels>(
+                { sums[0], sums[1], sums[2], Channels == 4 ? sums[3] : 0 }, divisors[x]);
     }
 }
 
 QImage RowReducer::takeResult()
 {
-    if (m_sourceRow != m_sourceSize.height())
+    if (m_scattered) {
+        if (m_pixelsAdded != qint64(m_sourceSize.width()) * m_sourceSize.height())
+            return {};
+        if (!m_boxSums.empty() && !m_result.isNull()) {
+            if (m_channels == 4)
+                finishBoxes<4>();
+            else
+                finishBoxes<3>();
+        }
+    } else if (m_sourceRow != m_sourceSize.height()) {
         return {};
+    }
     return std::move(m_result);
 }

@@ -2,7 +2,8 @@
 
 // Reduces a picture while it is decoded, one source row at a time: each target pixel is the
 // mean of the source pixels that fall on it. Besides the reduced picture only one row of
-// sums is kept, so a big picture is never held whole.
+// sums is kept, so a big picture is never held whole. A picture whose pixels come scattered
+// (an interlaced PNG's passes) keeps a sum for every target pixel instead.
 
 #include <QImage>
 #include <QSize>
@@ -16,16 +17,21 @@ public:
     // neither side grows, and the sums of the largest box stay exact.
     static bool canReduce(QSize sourceSize, QSize targetSize);
 
+    // How the source pixels come: whole rows from the top (addRow, addRows), whole rows from
+    // the bottom, as most BMP files store them, or scattered over the picture in any order
+    // (addPixels).
+    enum class Order { Rows, RowsFromBottom, Scattered };
+
     // sourceSize and targetSize must pass canReduce. The rows come as bytes in the order
     // Format_RGB888 keeps them (red, green, blue), or with alpha as Format_RGBA8888 does
     // (red, green, blue, alpha; not premultiplied). With alpha, pixels are averaged
     // premultiplied, so a transparent pixel lends no colour to its neighbours, and the
-    // result is Format_ARGB32_Premultiplied; without, it is Format_RGB32. Bottom up, the rows
-    // come from the bottom of the picture, as most BMP files store them.
-    RowReducer(QSize sourceSize, QSize targetSize, bool alpha, bool bottomUp = false);
+    // result is Format_ARGB32_Premultiplied; without, it is Format_RGB32.
+    RowReducer(QSize sourceSize, QSize targetSize, bool alpha, Order order = Order::Rows);
 
     // The memory a reducer of these sizes takes, the reduced picture included.
-    static qint64 bytesFor(QSize sourceSize, QSize targetSize, bool alpha);
+    static qint64 bytesFor(
+        QSize sourceSize, QSize targetSize, bool alpha, Order order = Order::Rows);
 
     // The next source row, from the top (or the bottom): sourceSize.width() pixels.
     void addRow(const uchar* row);
@@ -37,8 +43,12 @@ public:
     // The source rows added so far.
     int rowsAdded() const { return m_sourceRow; }
 
-    // The reduced picture once every source row has been added, else a null image. Also
-    // null when the picture could not be allocated.
+    // Scattered only: count pixels of source row y, at columns firstX, firstX + stepX and so
+    // on. Each source pixel must come once.
+    void addPixels(int y, int firstX, int stepX, const uchar* pixels, int count);
+
+    // The reduced picture once every source row (or pixel) has been added, else a null
+    // image. Also null when the picture could not be allocated.
     QImage takeResult();
 
 private:
@@ -48,6 +58,9 @@ private:
     };
 
     template <int Channels> void finishBand(int bandHeight);
+    template <int Channels>
+    void scatter(int y, int firstX, int stepX, const uchar* pixels, int count);
+    template <int Channels> void finishBoxes();
     // Moves on by rows added to the band, finishing it when they complete it.
     void advance(int rows);
     // Where the band taken after count others ends, in source rows added.
@@ -69,5 +82,12 @@ private:
     int m_targetRow = 0; // bands finished
     int m_bandStart = 0;
     int m_bandEnd = 0;
+    // Scattered: the sums of every target pixel, row by row, or none when the target is the
+    // source and each pixel goes straight into the picture; the source column after each
+    // target column; the source pixels added.
+    bool m_scattered = false;
+    std::vector<quint32> m_boxSums;
+    std::vector<int> m_boxEnds;
+    qint64 m_pixelsAdded = 0;
     QImage m_result;
 };

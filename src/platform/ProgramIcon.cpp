@@ -3,7 +3,6 @@
 #include "picture/PngRows.h"
 
 #include <QFile>
-#include <QImageReader>
 
 namespace ProgramIcon {
 
@@ -16,14 +15,8 @@ QPixmap load(int size)
     QFile file(QStringLiteral(":/icons/lumra-%1.png").arg(size));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const std::optional<QImage> image = PngRows::readReduced(file, { size, size }, { size, size });
-    if (image && !image->isNull())
-        return QPixmap::fromImage(*image);
-    if (!file.seek(0))
-        return {};
-    QImageReader reader(&file, "png");
-    reader.setAutoDetectImageFormat(false);
-    return QPixmap::fromImage(reader.read());
+    const QSize stored(size, size);
+    return QPixmap::fromImage(PngRows::read(file, { stored, stored }).image);
 }
 
 } // namespace
