@@ -9,18 +9,13 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QImageIOHandler>
-#include <QImageReader>
 #include <QTransform>
 #include <optional>
 
 namespace {
 
-// Hands an open regular file to Qt's readers. It is unbuffered, so Qt's idea of the
-// position and ours never part, and every read is a positioned read of the file.
-//
-// It also notes when a reader asks for bytes past the end: a reader that still wants data
-// there has met a cut file. Qt's JPEG and GIF readers would fill the missing part with grey
-// or black and call it a picture; Lumra treats such a file as undecodable.
+// An open regular file as the decoders read it. It is unbuffered, so the device's idea of
+// the position and ours never part, and every read is a positioned read of the file.
 class RegularFileDevice : public QIODevice {
 public:
     explicit RegularFileDevice(sys::RegularFile file)
@@ -40,8 +35,6 @@ public:
     }
 
     const sys::RegularFile& file() const { return m_file; }
-    bool ranOut() const { return m_ranOut; }
-    void clearRanOut() { m_ranOut = false; }
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override
@@ -49,8 +42,6 @@ protected:
         const std::int64_t got = m_file.readAt(m_position, data, maxSize);
         if (got > 0)
             m_position += got;
-        else if (maxSize > 0)
-            m_ranOut = true;
         return got;
     }
 
@@ -59,7 +50,6 @@ protected:
 private:
     sys::RegularFile m_file;
     qint64 m_position = 0;
-    bool m_ranOut = false;
 };
 
 // The picture turned and mirrored as Qt's readers turn and mirror it.
@@ -75,55 +65,6 @@ QImage oriented(QImage image, QImageIOHandler::Transformations transformation)
 }
 
 qint64 pixelsOf(QSize size) { return qint64(size.width()) * size.height(); }
-
-// Until every kind is read by Lumra's own decoders, what they leave is read whole by Qt's
-// reader for the format and reduced afterwards. Qt's limit is one for the process, set once.
-Decoding::Result readByQt(
-    QIODevice& device, const QByteArray& format, const Decoding::Request& request)
-{
-    static const bool limited
-        = (QImageReader::setAllocationLimit(int(Decoding::Budget >> 20)), true);
-    Q_UNUSED(limited);
-    auto& file = static_cast<RegularFileDevice&>(device);
-    if (!file.seek(0))
-        return Decoding::Result::failed(Decoding::Outcome::Damaged);
-    file.clearRanOut();
-    QImageReader reader(&file, format);
-    reader.setAutoDetectImageFormat(false);
-    reader.setAutoTransform(false);
-    QImage image = reader.read();
-    if (image.isNull() || file.ranOut())
-        return Decoding::Result::failed(Decoding::Outcome::Damaged);
-    if (image.size() != request.target)
-        image = image.scaled(request.target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return Decoding::Result::decoded(std::move(image));
-}
-
-template <const char* Format> std::optional<Decoding::Header> headerByQt(QIODevice& device)
-{
-    if (!device.seek(0))
-        return std::nullopt;
-    QImageReader reader(&device, Format);
-    reader.setAutoDetectImageFormat(false);
-    if (!reader.canRead())
-        return std::nullopt;
-    QSize stored = reader.size();
-    // Qt gives a BMP stored top down a negative height.
-    if (stored.height() < 0 && stored.height() > INT_MIN)
-        stored.setHeight(-stored.height());
-    return Decoding::Header { stored, reader.transformation() };
-}
-
-// The old row readers: nothing from them means a kind they leave to Qt.
-using OldRows = std::optional<QImage> (*)(QIODevice&, QSize, QSize);
-template <OldRows Rows, const char* Format>
-Decoding::Result streamedOrQt(QIODevice& device, const Decoding::Request& request)
-{
-    if (std::optional<QImage> reduced = Rows(device, request.storedSize, request.target))
-        return reduced->isNull() ? Decoding::Result::failed(Decoding::Outcome::Damaged)
-                                 : Decoding::Result::decoded(std::move(*reduced));
-    return readByQt(device, Format, request);
-}
 
 // The formats, told by their first bytes, never by the name: a TIFF or WebP file named
 // like a picture is undecodable, as the picture list never asks for one.
