@@ -5,6 +5,9 @@
 #include "Support.h"
 #include "VirtualScreen.h"
 
+#include "picture/PictureLoader.h"
+
+#include <QElapsedTimer>
 #include <QProcess>
 #include <csignal>
 
@@ -26,9 +29,13 @@ struct Session {
     QProcess lumra;
     QString window;
 
-    Session(const VirtualScreen& screen, const QMap<QString, QString>& options)
+    // more: pictures of the row's own, put in the folder before the start.
+    Session(const VirtualScreen& screen, const QMap<QString, QString>& options,
+        const std::function<void(TestFolder&)>& more = {})
         : x(screen)
     {
+        if (more)
+            more(pictures);
         drawPicture(pictures, "a.png", { 400, 300 }, Qt::red);
         // A name Qt would read as rich text and as a title placeholder: shown literally.
         drawPicture(pictures, "b<u>[*].png", { 100, 50 }, Qt::green);
@@ -106,6 +113,7 @@ private slots:
     void initTestCase();
     void session();
     void endRequest();
+    void exitDuringDecodeAhead();
 
 private:
     VirtualScreen m_screen;
@@ -209,6 +217,34 @@ void EndToEndTest::endRequest()
     QCOMPARE(s.profile.stored(),
         (QMap<QString, QString> { { "AutoAdvance", "False" }, { "AutoAdvanceSeconds", "0" },
             { "Transparent", "True" } }));
+}
+
+// Escape while the picture after the first is decoded ahead: the program ends without
+// waiting for that decode, in well under the time the decode alone takes here.
+void EndToEndTest::exitDuringDecodeAhead()
+{
+    // 196 megapixels of a bit each: a small file, long to decode.
+    QImage lines(14000, 14000, QImage::Format_Mono);
+    lines.fill(1);
+    QByteArray slow;
+    QBuffer buffer(&slow);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && lines.save(&buffer, "PNG"));
+    lines = QImage();
+    TestFolder scratch;
+    QElapsedTimer clock;
+    clock.start();
+    PictureLoader loader;
+    QVERIFY(loader.open(scratch.file("slow.png", slow.toStdString())));
+    QVERIFY(!loader.read({ 176, 176 }).image.isNull());
+    const qint64 decode = clock.elapsed();
+
+    Session s(m_screen, { { "AutoAdvance", "False" } },
+        [&](TestFolder& folder) { folder.file("a2.png", slow.toStdString()); });
+    QTRY_COMPARE_WITH_TIMEOUT(s.caption(), QStringLiteral("a.png"), Patience);
+    clock.restart();
+    s.keys({ "Escape" });
+    QVERIFY(s.ended());
+    QCOMPARE_LT(clock.elapsed(), decode / 2);
 }
 
 QTEST_MAIN(EndToEndTest)
