@@ -302,13 +302,17 @@ void frmLumra::Unload()
 
 void frmLumra::endWithSession()
 {
+    // The question is no longer awaited; closing it first lets a start-up that waits on it
+    // see the window closed and stop.
     QPointer<frmLumra> self(this);
-    sys::watchEndRequests([self] {
+    const auto end = [self] {
+        cancelOpenDialogs();
         if (self)
             self->Unload();
-    });
+    };
+    sys::watchEndRequests(end);
     if (auto* guiApp = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        connect(guiApp, &QGuiApplication::commitDataRequest, this, [this] { Unload(); });
+        connect(guiApp, &QGuiApplication::commitDataRequest, this, end);
 }
 
 void frmLumra::closeEvent(QCloseEvent* event)
