@@ -21,8 +21,22 @@ class ViewerTest : public QObject {
     static void row(const char* inputs, const QString& effect) { QTest::newRow(inputs) << effect; }
 private slots:
     // Each row: inputs, any of which has the effect on a fresh viewer on entry 3 of 1.png to
-    // 5.png. An input is steps separated by commas: a key (with "@code" its place on the
-    // keyboard), a menu item chosen from the popup, a click, or a change around the viewer.
+    // 5.png. An input is steps separated by commas, each one of:
+    //   a key sequence ("Ctrl+S", "PgDown"), with "@code" the key's place on the keyboard;
+    //   "mnu..." that item chosen from the popup menu with the mouse;
+    //   "click" or "double" on the window, with "right" the right button, "Ctrl" held,
+    //   "picture" on the picture instead;
+    //   "seconds n": the seconds prompt answered n; "tick": the slide show's next tick;
+    //   "load": start-up with the folder, Transparent and 5 seconds stored;
+    //   "empty": the list emptied, "one": the list 1.png alone; "resize": the window grown;
+    //   "yes": the next question answered Yes, "yes though gone": and the file gone meanwhile.
+    // The effect names what then differs from the fresh viewer, in this order: "at n" the
+    // entry; "shows name" or "untitled" the caption set; "gone" 3.png deleted, "emptied" its
+    // entry; the options "unsorted", "reverse", "auto", "transparent", "top"; "every ms" the
+    // timer's interval, "on" the timer running; "menu" the popup open; each dialog shown (a
+    // message's text, " y/n" when it asks; "input" and its default; "folder"; "open" and the
+    // document); "about" the About box, "blank" no picture shown, "closed" the window
+    // unloaded, "saved" an option written.
     void commands_data()
     {
         QTest::addColumn<QString>("effect");
@@ -56,6 +70,7 @@ private slots:
         row("Space, seconds 0 or Space, seconds soon", "at 4, untitled, every 0, on, input 2");
         row("seconds 0.1, Space, tick", "at 5, untitled, every 100, input 2");
         row("seconds 0.5, End, resize", "at 5, shows 5.png, every 500, input 2");
+        row("seconds 75 or seconds 60", "at 4, shows 4.png, every 60000, input 2");
         // Delete asks first, and asks nothing when there is no file to delete.
         row("Del", "Delete 3.png? y/n");
         row("Space, Del", "on, Delete 3.png? y/n");
@@ -148,7 +163,8 @@ private slots:
             // The Reverse item goes with Sorted; the window turns see-through with Transparent.
             QCOMPARE(w.mnuOptionsReverse->isVisible(), o.Sorted);
             QCOMPARE(w.windowOpacity() < 1, o.Transparent);
-            note(timer.interval() != 2000, QStringLiteral("every %1").arg(timer.interval()));
+            note(timer.interval() != basOptions::DefaultOptions.AutoAdvanceSeconds * 1000,
+                QStringLiteral("every %1").arg(timer.interval()));
             note(timer.enabled(), "on");
             // A tick is coming exactly when the timer runs with an interval; 0 never ticks.
             QCOMPARE(timer.remainingTime() >= 0, timer.enabled() && timer.interval() > 0);
@@ -286,6 +302,7 @@ private slots:
         QTest::newRow("natural size, centred") << QSize(50, 40) << QRect(75, 80, 50, 40);
         QTest::newRow("wide, shrunk") << QSize(300, 150) << QRect(0, 50, 200, 100);
         QTest::newRow("tall, shrunk") << QSize(100, 400) << QRect(75, 0, 50, 200);
+        QTest::newRow("22.5 twips high, to even") << QSize(400, 3) << QRect(0, 99, 200, 1);
     }
 
     void fit()

@@ -98,7 +98,8 @@ frmLumra::~frmLumra()
 
 void frmLumra::createControls()
 {
-    tmrTimer = new IntervalTimer(this);
+    // Off, at the default pace of the slide show.
+    tmrTimer = new IntervalTimer(basOptions::TextDefaults().AutoAdvanceSeconds * 1000, this);
     connect(tmrTimer, &IntervalTimer::Timer, this, &frmLumra::tmrTimer_Timer);
 
     // Created in the order 1, then 0, as designed; both start at the top-left corner.
