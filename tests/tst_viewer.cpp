@@ -65,6 +65,7 @@ private slots:
         // The timer keys and the seconds prompt work on the slide show, not on its option.
         row("Space or 0", "on");
         row("5", "at 4, shows 4.png, every 5000, on");
+        row("5, Esc", "at 4, every 5000, blank, closed, saved"); // the pace saved from the timer
         row("mnuOptionsAutoAdvanceSeconds", "input 2");
         row("seconds 1", "at 4, shows 4.png, every 1000, input 2");
         row("Space, seconds 0 or Space, seconds soon", "at 4, untitled, every 0, on, input 2");
