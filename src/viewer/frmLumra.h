@@ -86,11 +86,11 @@ public:
     // The popup menu at the mouse pointer.
     void ShowPopupMenu();
 
-    // The keyboard: keyCode is a virtual-key code, set to 0 when the key is handled;
-    // shift is the modifier mask (1 Shift, 2 Ctrl, 4 Alt).
-    void Form_KeyDown(std::int16_t& keyCode, std::int16_t shift);
+    // The keyboard: keyCode is a virtual-key code, shift the modifier mask (1 Shift, 2 Ctrl,
+    // 4 Alt).
+    void Form_KeyDown(std::int16_t keyCode, std::int16_t shift);
     // A typed character: the digits and the space bar pace the slide show.
-    void Form_KeyPress(std::int16_t& keyAscii);
+    void Form_KeyPress(std::int16_t keyAscii);
     // The Delete key: asks, then deletes the picture on screen for good.
     void deleteCommand();
     // Escape: blanks the window at once, then unloads it.
@@ -167,7 +167,7 @@ private:
     void ApplyOptions();
     void createControls();
     void createActions();
-    // From the menu table: the key names shown beside the items once loaded, the check
+    // From the command table: the key names shown beside the items once loaded, the check
     // marks of the options, and an option flipped with its check mark (its new value).
     void appendKeyNames();
     void showOptionMarks();
