@@ -30,12 +30,11 @@ struct Session {
     Session(const VirtualScreen& screen, const QMap<QString, QString>& options, bool empty = false)
         : x(screen)
     {
-        if (!empty) {
-            drawPicture(pictures, "a.png", { 400, 300 }, Qt::red);
-            // A name Qt would read as rich text and as a title placeholder: shown literally.
-            drawPicture(pictures, "b<u>[*].png", { 100, 50 }, Qt::green);
-            drawPicture(pictures, "c.jpg", { 50, 50 }, Qt::blue, "JPEG");
-        }
+        // A name Qt would read as rich text and as a title placeholder: shown literally.
+        if (!empty)
+            drawPicture(pictures, "a.png", { 400, 300 }, Qt::red),
+                drawPicture(pictures, "b<u>[*].png", { 100, 50 }, Qt::green),
+                drawPicture(pictures, "c.jpg", { 50, 50 }, Qt::blue, "JPEG");
         profile.store(options);
         lumra.setWorkingDirectory(QString::fromStdString(pictures.path()));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -9,8 +9,6 @@
 #include "viewer/Moves.h"
 
 #include <QMenu>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <filesystem>
 
@@ -182,29 +180,6 @@ private slots:
             note(!profile.stored().isEmpty(), "saved");
             QVERIFY2(seen.join(", ") == effect, qPrintable(input + " -> " + seen.join(", ")));
         }
-    }
-
-    void realDialogsShowTextsLiterally()
-    {
-        UserProfile profile;
-        Viewer v;
-        setDialogs(nullptr); // the Qt message box itself, answered from the event loop
-        const std::string tagged = PicturePaths.at(3)
-            = drawPicture(v.dir, "x&lt;u&gt;.png", { 8, 8 });
-        QString seen;
-        QTimer answer;
-        answer.callOnTimeout([&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seen = box->windowTitle() + ": " + box->text()
-                    + (box->textFormat() == Qt::PlainText ? "" : " as rich text")
-                    + (box->defaultButton() == box->button(QMessageBox::No) ? ", No" : "");
-                box->defaultButton()->click();
-            }
-        });
-        answer.start(10);
-        QTest::keyClick(v.window.get(), Qt::Key_Delete);
-        QCOMPARE(seen, "Lumra: Delete " + QString::fromStdString(tagged) + "?, No");
-        QVERIFY(isThere(tagged));
     }
 
     // Entry 3 shown, 4.png is decoded ahead. Each row changes something, then moves to the
