@@ -34,7 +34,7 @@ private slots:
     // timer's interval, "on" the timer running; "menu" the popup open; each dialog shown (a
     // message's text, " y/n" when it asks; "input" and its default; "folder"; "open" and the
     // document); "about" the About box, "blank" no picture shown, "closed" the window
-    // unloaded, "saved" an option written.
+    // unloaded, "saved n" an option written, n the pace stored ("-" none).
     void commands_data()
     {
         QTest::addColumn<QString>("effect");
@@ -49,8 +49,8 @@ private slots:
         row("Ctrl+F or Ctrl+O or mnuOptionsSelectFolder", "folder");
         row("Ctrl+A or mnuOptionsAutoAdvance", "auto, on");
         row("Menu or click right or click right picture or click right, double right", "menu");
-        row("Esc or ` or \u00B2@41", "blank, closed, saved"); // @41: the key left of 1
-        row("mnuExit or double or double picture, double", "closed, saved");
+        row("Esc or ` or \u00B2@41", "blank, closed, saved -"); // @41: the key left of 1
+        row("mnuExit or double or double picture, double", "closed, saved -");
         row("PgUp or mnuFileShowPrevious", "at 2, shows 2.png");
         row("PgDown or Return or N or \u0422@49 or mnuFileShowNext", "at 4, shows 4.png");
         row("Home or mnuFileShowFirst", "at 1, shows 1.png");
@@ -59,11 +59,11 @@ private slots:
         row("one, Home, PgDown", "at 1, shows 1.png");
         row("empty, PgDown, Del or empty, Home, resize", "at 1");
         row("empty, End, Del", "at 0");
-        row("load", "at 4, shows 4.png, auto, transparent, top, every 5000, on, saved");
+        row("load", "at 4, shows 4.png, auto, transparent, top, every 5000, on, saved 5");
         // The timer keys and the seconds prompt work on the slide show, not on its option.
         row("Space or 0", "on");
         row("5", "at 4, shows 4.png, every 5000, on");
-        row("5, Esc", "at 4, every 5000, blank, closed, saved"); // the pace saved from the timer
+        row("5, Esc", "at 4, every 5000, blank, closed, saved 5"); // from the timer
         row("mnuOptionsAutoAdvanceSeconds", "input 2");
         row("seconds 1", "at 4, shows 4.png, every 1000, input 2");
         row("Space, seconds 0 or Space, seconds soon", "at 4, untitled, every 0, on, input 2");
@@ -177,7 +177,8 @@ private slots:
             note(w.findChildren<frmAbout*>().size(), "about");
             note(w.imgPic[0]->isHidden() && w.imgPic[1]->isHidden(), "blank");
             note(unloaded.size(), "closed");
-            note(!profile.stored().isEmpty(), "saved");
+            note(!profile.stored().isEmpty(),
+                "saved " + profile.stored().value("AutoAdvanceSeconds", "-"));
             QVERIFY2(seen.join(", ") == effect, qPrintable(input + " -> " + seen.join(", ")));
         }
     }
