@@ -121,13 +121,12 @@ private slots:
         setDialogs(nullptr);
         QString seen;
         QTimer::singleShot(0, [&seen] {
-            const auto* box = qobject_cast<QMessageBox*>(qApp->activeModalWidget());
-            seen = box->windowTitle() + ": " + box->text()
-                + QString(box->textFormat() != Qt::PlainText, '!');
+            const auto* m = qobject_cast<QMessageBox*>(qApp->activeModalWidget());
+            seen = m->windowTitle() + m->text() + QString(m->textFormat() != Qt::PlainText, '!');
             QTest::keyClick(qApp->activeModalWidget(), Qt::Key_Return);
         });
         QCOMPARE(dialogs().messageBox("<b>?", MsgButtons::YesNo, MsgIcon::None), MsgAnswer::No);
-        QCOMPARE(seen, "Lumra: <b>?");
+        QCOMPARE(seen, "Lumra<b>?");
         QTimer::singleShot(0, [] { cancelOpenDialogs(); });
         QCOMPARE(dialogs().messageBox("?", MsgButtons::OKCancel, MsgIcon::None), MsgAnswer::Cancel);
     }
