@@ -32,9 +32,23 @@ done
 Xvfb ":$screen_number" -noreset -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 viewer_pid=
+# Asks a process to end, waits for it (ten seconds at most), then ends it.
+stop() {
+    kill "$1" 2>/dev/null || return 0
+    for _ in $(seq 100); do
+        kill -0 "$1" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
+# The viewer first, through its own close (which saves its options), then its screen: a
+# viewer whose X server went first would report the broken connection.
 cleanup() {
-    [ -n "$viewer_pid" ] && kill "$viewer_pid" 2>/dev/null || true
-    kill "$xvfb_pid" 2>/dev/null || true
+    if [ -n "$viewer_pid" ]; then
+        stop "$viewer_pid"
+    fi
+    stop "$xvfb_pid"
 }
 trap cleanup EXIT
 export DISPLAY=":$screen_number"

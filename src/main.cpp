@@ -31,7 +31,7 @@ int main(int argc, char* argv[])
     qtArguments.push_back(nullptr);
 
     QApplication app(qtArgumentCount, qtArguments.data());
-    QApplication::setApplicationName(QStringLiteral("Lumra"));
+    QApplication::setApplicationName(Texts::ProgramName);
     QApplication::setOrganizationName(QStringLiteral("Morvanell"));
     QApplication::setApplicationVersion(Texts::version());
 

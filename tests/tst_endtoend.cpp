@@ -29,18 +29,21 @@ struct Session {
     QProcess lumra;
     QString window;
 
-    // more: pictures of the row's own, put in the folder before the start.
+    // Run in the folder of pictures; more: pictures of the row's own, put there first;
+    // empty: no others drawn.
     Session(const VirtualScreen& screen, const QMap<QString, QString>& options,
-        const std::function<void(TestFolder&)>& more = {})
+        const std::function<void(TestFolder&)>& more = {}, bool empty = false)
         : x(screen)
     {
         if (more)
             more(pictures);
-        drawPicture(pictures, "a.png", { 400, 300 }, Qt::red);
         // A name Qt would read as rich text and as a title placeholder: shown literally.
-        drawPicture(pictures, "b<u>[*].png", { 100, 50 }, Qt::green);
-        drawPicture(pictures, "c.jpg", { 50, 50 }, Qt::blue, "JPEG");
+        if (!empty)
+            drawPicture(pictures, "a.png", { 400, 300 }, Qt::red),
+                drawPicture(pictures, "b<u>[*].png", { 100, 50 }, Qt::green),
+                drawPicture(pictures, "c.jpg", { 50, 50 }, Qt::blue, "JPEG");
         profile.store(options);
+        lumra.setWorkingDirectory(QString::fromStdString(pictures.path()));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("DISPLAY", x.display());
         environment.insert("QT_QPA_PLATFORM", "xcb");
@@ -217,6 +220,14 @@ void EndToEndTest::endRequest()
     QCOMPARE(s.profile.stored(),
         (QMap<QString, QString> { { "AutoAdvance", "False" }, { "AutoAdvanceSeconds", "0" },
             { "Transparent", "True" } }));
+
+    // Started on an empty folder from that folder: the message that no picture was found. A
+    // signal closes it and ends the program, with no folder prompt, and writes nothing.
+    Session empty(m_screen, {}, {}, true);
+    QCOMPARE(empty.caption(), QStringLiteral("Lumra"));
+    ::kill(pid_t(empty.lumra.processId()), SIGTERM);
+    QVERIFY(empty.ended());
+    QVERIFY(empty.profile.stored().isEmpty());
 }
 
 // Escape while the picture after the first is decoded ahead: the program ends without

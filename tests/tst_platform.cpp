@@ -11,6 +11,8 @@
 #include "platform/zbTransparency.h"
 #include "platform/zbasBrowseForFolder.h"
 
+#include <QMessageBox>
+
 static QString executable(const TestFolder& dir, const std::string& name, const std::string& script)
 {
     ::chmod(dir.file(name, "#!/bin/sh\n" + script).c_str(), 0700);
@@ -49,7 +51,8 @@ private slots:
         QCOMPARE(launcher.started.empty() ? QStringList() : launcher.started.back(), started);
         QCOMPARE(
             dialogs.count(ScriptedDialogs::Kind::Open) ? dialogs.shown().back().text : "", opened);
-        QCOMPARE(dialogs.messages().size(), int(started.isEmpty() && opened.isEmpty()));
+        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message),
+            int(started.isEmpty() && opened.isEmpty()));
     }
 
     void desktopFailures()
@@ -57,7 +60,7 @@ private slots:
         ScriptedDialogs dialogs;
         dialogs.failOpen(5, QStringLiteral("x"));
         QCOMPARE(zbShellEx::ShellEx(QStringLiteral("/a.htm")), 0);
-        QCOMPARE(dialogs.messages(), QStringList { "Error opening:\r\n/a.htm\r\n\r\nError 5 : x" });
+        QCOMPARE(dialogs.shown().back().text, "Error opening:\r\n/a.htm\r\n\r\nError 5 : x");
     }
 
     void realLauncher()
@@ -83,10 +86,10 @@ private slots:
         onError([] { (void)std::vector<int>().at(1); }); // answered Cancel: unloads the viewer
         zbasErrorTrap::setUnloadViewer(nullptr);
         QCOMPARE(unloads, 1);
-        QCOMPARE(dialogs.messages().first().split("\r\n"),
+        QCOMPARE(dialogs.shown().front().text.split("\r\n"),
             QStringList({ "Unexpected Error: 53", "", "Function: M : R", "",
                 "Error Description: ", "File not found" }));
-        QVERIFY(dialogs.messages().last().startsWith("Unexpected Error: 9\r\n"));
+        QVERIFY(dialogs.shown().back().text.startsWith("Unexpected Error: 9\r\n"));
     }
 
     void windowSystem()
@@ -113,10 +116,19 @@ private slots:
         QCOMPARE(zbasBrowseForFolder::BrowseForFolder("/", "Pick"), ""); // cancelled
         QCOMPARE(scripted.shown().at(0).title, "/home/ann"); // without its separator
         QCOMPARE(scripted.shown().at(1).title, "/"); // but the root keeps its own
-        // The real message box: Enter answers its default button, No.
+        // The real message box: the program's name its title, the text as it is; Enter
+        // answers its default button, No; closed by an end request, it is cancelled.
         setDialogs(nullptr);
-        QTimer::singleShot(0, [] { QTest::keyClick(qApp->activeModalWidget(), Qt::Key_Return); });
-        QCOMPARE(dialogs().messageBox("?", MsgButtons::YesNo, MsgIcon::None), MsgAnswer::No);
+        QString seen;
+        QTimer::singleShot(0, [&seen] {
+            const auto* m = qobject_cast<QMessageBox*>(qApp->activeModalWidget());
+            seen = m->windowTitle() + m->text() + QString(m->textFormat() != Qt::PlainText, '!');
+            QTest::keyClick(qApp->activeModalWidget(), Qt::Key_Return);
+        });
+        QCOMPARE(dialogs().messageBox("<b>?", MsgButtons::YesNo, MsgIcon::None), MsgAnswer::No);
+        QCOMPARE(seen, "Lumra<b>?");
+        QTimer::singleShot(0, [] { cancelOpenDialogs(); });
+        QCOMPARE(dialogs().messageBox("?", MsgButtons::OKCancel, MsgIcon::None), MsgAnswer::Cancel);
     }
 
     void aboutBox_data()

@@ -1,5 +1,5 @@
 // Start-up and close of the viewer window: the first list and picture from the command line,
-// the saved folder or the prompt, the place and caption, and the options saved once at close;
+// the saved folder or the prompt, the caption, and the options saved once at close;
 // and below it the picture list of a folder, the sort and the command line.
 
 #include "Support.h"
@@ -7,7 +7,6 @@
 #include "viewer/Usage.h"
 #include "viewer/basFindFile.h"
 
-#include <QScreen>
 #include <csignal>
 #include <unistd.h>
 
@@ -18,12 +17,14 @@ using namespace basGeneral;
 // list: the picture list, the one shown marked "*" at its end. close: how the window is then
 // closed. messages, prompts: how many were shown.
 // folder: the saved folder, "-" an empty one. answers: to the folder prompts, "-" cancels;
-// one left over goes to Select Folder after start-up.
+// one left over goes to Select Folder after start-up. endIn: the close comes while that
+// dialog of start-up (the first is 1) is open, not after start-up.
 struct Scenario {
     QString files, arguments, list;
     void (*close)(frmLumra&);
     int messages = 0, prompts = 0;
     QString folder = {}, answers = {};
+    int endIn = 0;
 };
 Q_DECLARE_METATYPE(Scenario)
 static void row(const char* name, const Scenario& scenario) { QTest::newRow(name) << scenario; }
@@ -39,6 +40,25 @@ static void sessionEnd(frmLumra&)
     emit qGuiApp->commitDataRequest(reinterpret_cast<QSessionManager&>(none));
 }
 
+// The tables below: one row a line, "name: input | output", or "name: bounds | input |
+// output" for the sort; names are joined by spaces.
+static void table(const QByteArray& lines)
+{
+    QTest::addColumn<QByteArrayList>("row");
+    for (const QByteArray& line : lines.split('\n'))
+        QTest::newRow(line.left(line.indexOf(':')).constData())
+            << line.mid(line.indexOf(':') + 1).trimmed().split('|');
+}
+// The picture list below folder, the entry current marked "*".
+static QByteArray listing(const std::string& folder, std::int32_t current = 0)
+{
+    QByteArrayList found;
+    for (std::int32_t i = 1; i <= PictureCount(); ++i)
+        found << QByteArray::fromStdString(PicturePaths.at(i).substr(folder.size()))
+                + (i == current ? "*" : "");
+    return found.join(' ');
+}
+
 class StartupTest : public QObject {
     Q_OBJECT
 private slots:
@@ -47,8 +67,86 @@ private slots:
     void init() { PicturePaths.clear(); }
     void scenarios_data();
     void scenarios();
-    void lists_data();
-    void lists();
+    // The files of a folder; the pictures listed.
+    void folder_data()
+    {
+        table("five patterns: e.PNG d.jpeg c.Jpg b.gif a.bmp | a.bmp b.gif c.Jpg d.jpeg e.PNG\n"
+              "others left out: notes.txt a.jpgx jpg b.jpe .png c.png.txt | .png\n"
+              "ASCII, upper case then bytes: b.jpg C.jpg a.JPG B.JPG | a.JPG B.JPG b.jpg C.jpg\n"
+              "beyond ASCII, Qt's upper-case: \xc3\xa9.jpg B.jpg a.jpg \xc3\x89.jpg caf\xe9.jpg "
+              "| a.jpg B.jpg caf\xe9.jpg \xc3\x89.jpg \xc3\xa9.jpg");
+    }
+    void folder()
+    {
+        QFETCH(QByteArrayList, row);
+        TestFolder dir;
+        for (const QByteArray& name : row[0].trimmed().split(' '))
+            dir.file(name.toStdString());
+        basFindFile::FindPictureFiles(dir.path());
+        QCOMPARE(listing(dir.path("")), row[1].trimmed());
+        // A name that is no UTF-8 outlives Qt's clean-up.
+        ::remove(dir.path("caf\xe9.jpg").c_str());
+    }
+
+    // Bounds: the entries sorted, all when none is given; "any case": by upper-case forms,
+    // else by bytes.
+    void sort_data()
+    {
+        table("by bytes, shorter first: | b B ab a \xc3\xa9 A b | A B a ab b b \xc3\xa9\n"
+              "reversed: | /p/e /p/d /p/c /p/b /p/a | /p/a /p/b /p/c /p/d /p/e\n"
+              "between bounds: 2 3 | d c b a | d b c a\n"
+              "bounds the wrong way round: 4 1 | d c b a | d c b a\n"
+              "any case, between bounds: 2 4 any case | d C b A e | d A b C e");
+    }
+    void sort()
+    {
+        QFETCH(QByteArrayList, row);
+        for (const QByteArray& name : row[1].trimmed().split(' '))
+            AddFile(name.toStdString());
+        const QByteArrayList bounds = row[0].simplified().split(' ');
+        // A missing upper bound sorts the whole list.
+        SortStrings(PicturePaths, !row[0].contains("any case"), bounds[0].toInt(),
+            bounds.size() > 1 ? std::optional(bounds[1].toInt()) : std::nullopt);
+        QCOMPARE(listing(""), row[2].trimmed());
+        // Reading past the end of the list fails with "Subscript out of range".
+        QVERIFY(!zbasErrorTrap::Handler::silent()([] { (void)PicturePaths.at(PictureCount() + 1); })
+            && zbasErrorTrap::Err().Number == 9);
+    }
+
+    // Arguments separated by "^", "@" a folder holding A, B and "My Pictures/1.jpg": the first
+    // word of a usage reply, or the invalid items after "?", then the names taken.
+    void arguments_data()
+    {
+        table("help: --help | Usage:\n"
+              "version: -V | Lumra\n"
+              "a quoted name with spaces, then another: @/My Pictures^@/B | @/My Pictures @/B\n"
+              "unquoted, the whole line names a file: @/My^Pictures/1.jpg | @/My Pictures/1.jpg\n"
+              "separators, an empty argument: @/A,@/B;@/A^@/B\t^^@/A | @/A @/B @/A @/B @/A\n"
+              "typed quotes, an unclosed one last: \"@/A\"^@/B^\"@/A | @/A @/B @/A\n"
+              "each invalid item reported, the others kept: /no/1^@/A^/no/2 | ?/no/1 ?/no/2 @/A");
+    }
+    void arguments()
+    {
+        QFETCH(QByteArrayList, row);
+        TestFolder dir;
+        const QByteArray w = QByteArray::fromStdString(dir.path());
+        for (const char* name : { "A", "B", "My Pictures" })
+            dir.folder(name);
+        dir.file("My Pictures/1.jpg");
+        std::vector<std::string> arguments;
+        for (const QByteArray& argument : row[0].trimmed().replace('@', w).split('^'))
+            arguments.push_back(argument.toStdString());
+        QByteArrayList found;
+        if (const auto reply = usageReply(arguments))
+            found << QByteArray::fromStdString(*reply).split(' ').front();
+        else
+            for (const std::string& name : CommandLine::arguments(
+                     CommandLine::text(arguments), [&found](const std::string& item) {
+                         found << "?" + QByteArray::fromStdString(item);
+                     }))
+                found << QByteArray::fromStdString(name);
+        QCOMPARE(found.join(' ').replace(w, "@"), row[1].trimmed());
+    }
 };
 
 void StartupTest::scenarios_data()
@@ -69,6 +167,12 @@ void StartupTest::scenarios_data()
     row("first run: the chosen folder sorted",
         { "c/b.png c/a.png", "", "c/a.png* c/b.png", closeBox, 0, 1, "-", "@/c" });
     row("first run cancelled: the program ends", { "", "", "", nullptr, 0, 1, "-", "-" });
+    row("an end request in the invalid-name message: no more dialogs",
+        { "", "x y", "", sigterm, 1, 0, "-", "@/c", 1 });
+    row("the session's end in the no-pictures message: no folder prompt",
+        { "", "", "", sessionEnd, 1, 0, "@/gone", "", 1 });
+    row("an end request in the first-run prompt: the answer not taken",
+        { "c/a.png", "", "", sigterm, 0, 1, "-", "@/c", 1 });
 }
 
 void StartupTest::scenarios()
@@ -92,6 +196,11 @@ void StartupTest::scenarios()
         commandLine.push_back(world.path(argument.toStdString()));
     frmLumra viewer(commandLine);
     QSignalSpy unloaded(&viewer, &frmLumra::unloaded);
+    viewer.endWithSession();
+    shown.whileOpen([&, open = 0](const QString&) mutable {
+        if (++open == s.endIn)
+            s.close(viewer), (void)QTest::qWaitFor([&] { return viewer.isUnloaded(); });
+    });
     // Root reads any folder, so the locked one is read as another user.
     const bool locked = isThere(world.path("locked"))
         && ::chmod(world.path("locked").c_str(), 0311) == 0
@@ -103,101 +212,25 @@ void StartupTest::scenarios()
 
     QCOMPARE(shown.count(ScriptedDialogs::Kind::Message), s.messages);
     QCOMPARE(shown.count(ScriptedDialogs::Kind::Folder), s.prompts);
-    QStringList listed;
-    for (std::int32_t i = 1; i <= PictureCount(); ++i)
-        listed << QString::fromStdString(PicturePaths.at(i)).remove(0, w.size() + 1)
-                + (i == viewer.CurrentIndex() ? "*" : "");
-    QCOMPARE(listed, items(s.list));
-    const QRect screen = viewer.screen()->geometry(), frame = viewer.frameGeometry();
-    QVERIFY(frame.right() == screen.right() && frame.top() > screen.center().y());
+    const QString listed = listing(world.path(""), viewer.CurrentIndex());
+    QCOMPARE(listed, s.list);
     viewer.winId(); // the native window, which carries the title
-    const QString picture = listed.filter("*").value(0, "Lumra - WWW.MORVANELL.EXAMPLE*");
+    const QString picture
+        = listed.split(' ').filter("*").value(0, "Lumra - WWW.MORVANELL.EXAMPLE*");
     QCOMPARE(viewer.windowHandle()->title(), QFileInfo(picture).fileName().chopped(1));
     QCOMPARE(viewer.hasEnded(), !s.close);
 
     // The close saves the options, here one changed, once whichever way it comes; after the
     // end of the program no close runs.
-    viewer.endWithSession();
     QVERIFY(std::signal(SIGHUP, SIG_IGN) == SIG_IGN);
     viewer.mnuOptionsSorted_Click();
-    (s.close ? s.close : closeBox)(viewer);
+    (s.close && !s.endIn ? s.close : closeBox)(viewer);
     const int closes = viewer.hasEnded() ? 0 : 1;
     QTRY_COMPARE(unloaded.count(), closes);
-    QCOMPARE(profile.stored().value("Sorted"), QString(closes ? "False" : ""));
+    QCOMPARE(profile.stored().value("Sorted"), QString(closes && !s.endIn ? "False" : ""));
+    QVERIFY(!s.endIn || profile.stored().keys() == QStringList("Folder")); // nothing else
     viewer.close();
     QCOMPARE(unloaded.count(), closes);
-}
-
-// Each row: what is done with the input, and what that gives, names joined by spaces.
-// "folder": the input names the files of a folder; the pictures listed.
-// "sort", with bounds or not: the input sorted by bytes.
-// "args": arguments separated by "^", "@" a folder holding A, B and "My Pictures/1.jpg";
-// the first word of a usage reply, or the invalid items after "?", then the names taken.
-void StartupTest::lists_data()
-{
-    QTest::addColumn<QByteArrayList>("row");
-    const QByteArray table = //
-        "five patterns: folder | e.PNG d.jpeg c.Jpg b.gif a.bmp | a.bmp b.gif c.Jpg d.jpeg e.PNG\n"
-        "others left out: folder | notes.txt a.jpgx jpg b.jpe .png c.png.txt | .png\n"
-        "ASCII, upper case then bytes: folder | b.jpg C.jpg a.JPG B.JPG | a.JPG B.JPG b.jpg C.jpg\n"
-        "beyond ASCII, Qt's upper-case: folder | \xc3\xa9.jpg B.jpg a.jpg \xc3\x89.jpg caf\xe9.jpg "
-        "| a.jpg B.jpg caf\xe9.jpg \xc3\x89.jpg \xc3\xa9.jpg\n"
-        "by bytes, shorter first: sort | b B ab a \xc3\xa9 A b | A B a ab b b \xc3\xa9\n"
-        "reversed: sort | /p/e /p/d /p/c /p/b /p/a | /p/a /p/b /p/c /p/d /p/e\n"
-        "between bounds: sort 2 3 | d c b a | d b c a\n"
-        "bounds the wrong way round: sort 4 1 | d c b a | d c b a\n"
-        "help: args | --help | Usage:\n"
-        "version: args | -V | Lumra\n"
-        "a quoted name with spaces, then another: args | @/My Pictures^@/B | @/My Pictures @/B\n"
-        "unquoted, the whole line names a file: args | @/My^Pictures/1.jpg | @/My Pictures/1.jpg\n"
-        "separators, an empty argument: args | @/A,@/B;@/A^@/B\t^^@/A | @/A @/B @/A @/B @/A\n"
-        "typed quotes, an unclosed one last: args | \"@/A\"^@/B^\"@/A | @/A @/B @/A\n"
-        "each invalid item reported, the others kept: args | /no/1^@/A^/no/2 | ?/no/1 ?/no/2 @/A";
-    for (const QByteArray& line : table.split('\n'))
-        QTest::newRow(line.left(line.indexOf(':')).constData())
-            << line.mid(line.indexOf(':') + 1).split('|');
-}
-
-void StartupTest::lists()
-{
-    QFETCH(QByteArrayList, row);
-    const QByteArray how = row[0].trimmed(), output = row[2].trimmed();
-    QByteArray input = row[1].trimmed();
-    TestFolder dir;
-    const QByteArray w = QByteArray::fromStdString(dir.path());
-    QByteArrayList found;
-    if (how == "args") {
-        for (const char* name : { "A", "B", "My Pictures" })
-            dir.folder(name);
-        dir.file("My Pictures/1.jpg");
-        std::vector<std::string> arguments;
-        for (const QByteArray& argument : input.replace('@', w).split('^'))
-            arguments.push_back(argument.toStdString());
-        if (const auto reply = usageReply(arguments))
-            found << QByteArray::fromStdString(*reply).split(' ').front();
-        else
-            for (const std::string& name : CommandLine::arguments(
-                     CommandLine::text(arguments), [&found](const std::string& item) {
-                         found << "?" + QByteArray::fromStdString(item);
-                     }))
-                found << QByteArray::fromStdString(name);
-    } else {
-        for (const QByteArray& name : input.split(' '))
-            how == "folder" ? (void)dir.file(name.toStdString()) : AddFile(name.toStdString());
-        if (how == "folder")
-            basFindFile::FindPictureFiles(dir.path());
-        else // a missing upper bound sorts the whole list
-            SortStrings(PicturePaths, true, how.split(' ').value(1).toInt(),
-                how.count(' ') > 1 ? std::optional(how.split(' ')[2].toInt()) : std::nullopt);
-        for (std::int32_t i = 1; i <= PictureCount(); ++i)
-            found << QByteArray::fromStdString(PicturePaths.at(i)).replace(w + '/', "");
-        // A name that is no UTF-8 outlives Qt's clean-up.
-        ::remove((w + "/caf\xe9.jpg").constData());
-    }
-    QCOMPARE(found.join(' ').replace(w, "@"), output);
-    // Reading past the end of the list fails with "Subscript out of range".
-    QVERIFY(!zbasErrorTrap::Handler::silent()([] { (void)PicturePaths.at(PictureCount() + 1); })
-        && zbasErrorTrap::Err().Number == 9);
 }
 
 QTEST_MAIN(StartupTest)

@@ -19,8 +19,7 @@ using zbasErrorTrap::Handler;
 
 namespace {
 
-const QString Caption = QStringLiteral("About Lumra");
-const QString ProgramName = QStringLiteral("Lumra");
+const QString Caption = QStringLiteral("About ") + Texts::ProgramName;
 const QString MakerLine = QStringLiteral("A picture viewer by Morvanell");
 const QString InvitationLine
     = QStringLiteral("Visit our web site for Morvanell's other programs and for news of Lumra.");
@@ -102,7 +101,7 @@ void frmAbout::createControls()
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
 
-    lblLabel[0] = label("lblLabel0", twips(960, 120, 1140, 285), ProgramName);
+    lblLabel[0] = label("lblLabel0", twips(960, 120, 1140, 285), Texts::ProgramName);
     lblLabel[0]->setFont(arial(12, true));
     setTextColour(lblLabel[0], LabelColour);
 

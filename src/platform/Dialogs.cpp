@@ -1,5 +1,7 @@
 #include "platform/Dialogs.h"
 
+#include "platform/Texts.h"
+
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -7,17 +9,28 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QUrl>
+#include <vector>
 
 namespace {
 
-QString applicationTitle() { return QStringLiteral("Lumra"); }
+// The dialogs open now, the innermost last.
+std::vector<QPointer<QDialog>> openDialogs;
+
+// Runs a dialog modally; an end request may close it as cancelled meanwhile.
+int run(QDialog& box)
+{
+    openDialogs.emplace_back(&box);
+    const int result = box.exec();
+    openDialogs.pop_back();
+    return result;
+}
 
 class QtDialogs final : public Dialogs {
 public:
     MsgAnswer messageBox(const QString& text, MsgButtons buttons, MsgIcon icon) override
     {
         QMessageBox box(dialogOwner());
-        box.setWindowTitle(applicationTitle());
+        box.setWindowTitle(Texts::ProgramName);
         // File names are shown as they are: Qt would take a name with tags for rich text.
         box.setTextFormat(Qt::PlainText);
         box.setText(text);
@@ -40,11 +53,14 @@ public:
             box.setEscapeButton(QMessageBox::No);
             break;
         }
-        switch (box.exec()) {
-        case QMessageBox::Cancel: return MsgAnswer::Cancel;
+        // A box closed without a button (an end request) gives the cancelling answer.
+        switch (run(box)) {
+        case QMessageBox::Ok: return MsgAnswer::OK;
         case QMessageBox::Yes: return MsgAnswer::Yes;
-        case QMessageBox::No: return MsgAnswer::No;
-        default: return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::OK;
+        default:
+            return buttons == MsgButtons::YesNo ? MsgAnswer::No
+                : buttons == MsgButtons::OK     ? MsgAnswer::OK
+                                                : MsgAnswer::Cancel;
         }
     }
 
@@ -57,15 +73,17 @@ public:
         box.setTextValue(defaultText);
         for (QLabel* label : box.findChildren<QLabel*>())
             label->setTextFormat(Qt::PlainText);
-        if (box.exec() != QDialog::Accepted)
+        if (run(box) != QDialog::Accepted)
             return std::nullopt;
         return box.textValue();
     }
 
     QString chooseFolder(const QString& prompt, const QString& initialFolder) override
     {
-        return QFileDialog::getExistingDirectory(
-            dialogOwner(), literalTitle(prompt), initialFolder);
+        QFileDialog box(dialogOwner(), literalTitle(prompt), initialFolder);
+        box.setFileMode(QFileDialog::Directory);
+        box.setOption(QFileDialog::ShowDirsOnly);
+        return run(box) == QDialog::Accepted ? box.selectedFiles().value(0) : QString();
     }
 
     bool openDocument(const QString& target) override
@@ -89,6 +107,13 @@ QPointer<QWidget> owner;
 Dialogs& dialogs() { return installed ? *installed : qtDialogs(); }
 
 void setDialogs(Dialogs* replacement) { installed = replacement; }
+
+void cancelOpenDialogs()
+{
+    for (const QPointer<QDialog>& open : openDialogs)
+        if (open)
+            open->reject();
+}
 
 void setDialogOwner(QWidget* newOwner) { owner = newOwner; }
 

@@ -35,6 +35,10 @@ Dialogs& dialogs();
 // Installs a set of dialogs (not owned; nullptr restores the Qt dialogs).
 void setDialogs(Dialogs* replacement);
 
+// Closes every dialog the Qt set has open as cancelled: the user's answer is no longer
+// awaited, the program is ending.
+void cancelOpenDialogs();
+
 // The window the modal dialogs belong to (may be null).
 void setDialogOwner(QWidget* owner);
 QWidget* dialogOwner();

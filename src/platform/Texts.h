@@ -6,6 +6,9 @@
 
 namespace Texts {
 
+// The program's name: the application's, the message boxes' title and the About box's.
+inline const QString ProgramName = QStringLiteral("Lumra");
+
 // The line break inside the texts the program shows and keeps.
 inline const QString CRLF = QStringLiteral("\r\n");
 

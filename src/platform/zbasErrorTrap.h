@@ -114,13 +114,10 @@ public:
             Err().Clear();
             return true;
         }
-        m_failed = true;
         if (m_report)
             m_report();
         return false;
     }
-
-    bool anyFailed() const { return m_failed; }
 
 private:
     explicit Handler(Report report)
@@ -129,7 +126,6 @@ private:
     }
     Report m_report;
     int m_ignored = 0;
-    bool m_failed = false;
 };
 
 } // namespace zbasErrorTrap

@@ -9,6 +9,7 @@
 
 using zbasErrorTrap::Handler;
 using zbasErrorTrap::Raise;
+using namespace Qt::StringLiterals;
 
 namespace basOptions {
 
@@ -24,38 +25,9 @@ namespace {
 const QString ModuleLabel = QStringLiteral("Options");
 const QString MyPicturesValue = QStringLiteral("My Pictures");
 
-constexpr std::int32_t DefaultSeconds = 2;
 constexpr std::int32_t MaxSeconds = 60;
 
 const OptionsWindow* optionsWindow = nullptr;
-
-// The options in the order they are loaded and saved, with the field each one fills.
-using Field = std::variant<std::int32_t OptionSet::*, QString OptionSet::*, bool OptionSet::*>;
-struct Option {
-    QLatin1StringView key;
-    Field field;
-    bool fromWindow = false; // saved from the window itself, not from CurrentOptions
-};
-const std::array<Option, 11> Options { {
-    { QLatin1StringView("WindowLeft"), &OptionSet::WindowLeft, true },
-    { QLatin1StringView("WindowTop"), &OptionSet::WindowTop, true },
-    { QLatin1StringView("WindowWidth"), &OptionSet::WindowWidth, true },
-    { QLatin1StringView("WindowHeight"), &OptionSet::WindowHeight, true },
-    { QLatin1StringView("Folder"), &OptionSet::Folder },
-    { QLatin1StringView("Sorted"), &OptionSet::Sorted },
-    { QLatin1StringView("Reverse"), &OptionSet::Reverse },
-    { QLatin1StringView("StayOnTop"), &OptionSet::StayOnTop },
-    { QLatin1StringView("Transparent"), &OptionSet::Transparent },
-    { QLatin1StringView("AutoAdvance"), &OptionSet::AutoAdvance },
-    { QLatin1StringView("AutoAdvanceSeconds"), &OptionSet::AutoAdvanceSeconds },
-} };
-
-CReg& store()
-{
-    if (!OptionStore)
-        Raise(zbasErrorTrap::ObjectNotSet);
-    return *OptionStore;
-}
 
 // The nearest whole number, ties to the even one (the default rounding mode).
 std::int32_t wholeNumber(double value)
@@ -65,6 +37,50 @@ std::int32_t wholeNumber(double value)
         || rounded > std::numeric_limits<std::int32_t>::max())
         Raise(zbasErrorTrap::Overflow);
     return static_cast<std::int32_t>(rounded);
+}
+
+// Where a default comes from: the row's text, the window's place once it has opened, or the
+// user's picture folder as the shell records it.
+enum class Default { Text, WindowPlace, PicturesFolder };
+
+// The options in the order they are loaded and saved, with the field each one fills and its
+// default. What the window holds while the viewer runs (its place and size, and the slide
+// show's pace, which the keys and the seconds prompt change on the timer alone) is read
+// from the window to be saved.
+using Field = std::variant<std::int32_t OptionSet::*, QString OptionSet::*, bool OptionSet::*>;
+using FromWindow = std::int32_t (*)(const OptionsWindow&);
+struct Option {
+    QLatin1StringView key;
+    Field field;
+    Default source;
+    QLatin1StringView defaultText = {};
+    FromWindow fromWindow = nullptr;
+};
+const std::array<Option, 11> Options { {
+    { "WindowLeft"_L1, &OptionSet::WindowLeft, Default::WindowPlace, {},
+        [](const OptionsWindow& window) { return wholeNumber(window.leftTwips()); } },
+    { "WindowTop"_L1, &OptionSet::WindowTop, Default::WindowPlace, {},
+        [](const OptionsWindow& window) { return wholeNumber(window.topTwips()); } },
+    { "WindowWidth"_L1, &OptionSet::WindowWidth, Default::WindowPlace, {},
+        [](const OptionsWindow& window) { return wholeNumber(window.widthTwips()); } },
+    { "WindowHeight"_L1, &OptionSet::WindowHeight, Default::WindowPlace, {},
+        [](const OptionsWindow& window) { return wholeNumber(window.heightTwips()); } },
+    { "Folder"_L1, &OptionSet::Folder, Default::PicturesFolder },
+    { "Sorted"_L1, &OptionSet::Sorted, Default::Text, "True"_L1 },
+    { "Reverse"_L1, &OptionSet::Reverse, Default::Text, "False"_L1 },
+    { "StayOnTop"_L1, &OptionSet::StayOnTop, Default::Text, "True"_L1 },
+    { "Transparent"_L1, &OptionSet::Transparent, Default::Text, "False"_L1 },
+    { "AutoAdvance"_L1, &OptionSet::AutoAdvance, Default::Text, "True"_L1 },
+    // The pace is kept in whole seconds.
+    { "AutoAdvanceSeconds"_L1, &OptionSet::AutoAdvanceSeconds, Default::Text, "2"_L1,
+        [](const OptionsWindow& window) { return window.timerInterval() / 1000; } },
+} };
+
+CReg& store()
+{
+    if (!OptionStore)
+        Raise(zbasErrorTrap::ObjectNotSet);
+    return *OptionStore;
 }
 
 double number(const QString& text)
@@ -121,31 +137,35 @@ void setFromText(OptionSet& options, const Field& field, const QString& stored)
 void keepSecondsInRange(OptionSet& options)
 {
     if (options.AutoAdvanceSeconds < 0 || options.AutoAdvanceSeconds > MaxSeconds)
-        options.AutoAdvanceSeconds = DefaultSeconds;
+        options.AutoAdvanceSeconds = DefaultOptions.AutoAdvanceSeconds;
 }
 
 void SetOptionDefaults()
 {
+    DefaultOptions = TextDefaults();
+    for (const Option& option : Options)
+        if (option.source == Default::PicturesFolder)
+            setFromText(DefaultOptions, option.field, GetMyPicturesFolder());
     TakeWindowDefaults();
-    DefaultOptions.Folder = GetMyPicturesFolder();
-    DefaultOptions.Sorted = true;
-    DefaultOptions.Reverse = false;
-    DefaultOptions.StayOnTop = true;
-    DefaultOptions.Transparent = false;
-    DefaultOptions.AutoAdvance = true;
-    DefaultOptions.AutoAdvanceSeconds = DefaultSeconds;
 }
 
 } // namespace
 
+OptionSet TextDefaults()
+{
+    OptionSet defaults;
+    for (const Option& option : Options)
+        if (option.source == Default::Text)
+            setFromText(defaults, option.field, option.defaultText);
+    return defaults;
+}
+
 void TakeWindowDefaults()
 {
-    if (optionsWindow) {
-        DefaultOptions.WindowLeft = wholeNumber(optionsWindow->leftTwips());
-        DefaultOptions.WindowTop = wholeNumber(optionsWindow->topTwips());
-        DefaultOptions.WindowWidth = wholeNumber(optionsWindow->widthTwips());
-        DefaultOptions.WindowHeight = wholeNumber(optionsWindow->heightTwips());
-    }
+    for (const Option& option : Options)
+        if (option.source == Default::WindowPlace && optionsWindow)
+            DefaultOptions.*std::get<std::int32_t OptionSet::*>(option.field)
+                = option.fromWindow(*optionsWindow);
 }
 
 namespace {
@@ -187,22 +207,18 @@ void GetOptions()
 void SetOptions()
 {
     auto onError = Handler::trap(ModuleLabel, QStringLiteral("SetOptions"));
-    // The timer owns the slide-show pace while the viewer runs; whole seconds are kept.
-    if (optionsWindow)
-        onError([] { CurrentOptions.AutoAdvanceSeconds = optionsWindow->timerInterval() / 1000; });
-    onError([] { keepSecondsInRange(CurrentOptions); });
-
+    // The window's place in whole twips, as it was loaded, so that an unmoved window writes
+    // nothing.
     OptionSet saved = CurrentOptions;
-    if (optionsWindow) {
-        // Whole twips, as they were loaded, so that an unmoved window writes nothing.
-        onError([&] { saved.WindowLeft = wholeNumber(optionsWindow->leftTwips()); });
-        onError([&] { saved.WindowTop = wholeNumber(optionsWindow->topTwips()); });
-        onError([&] { saved.WindowWidth = wholeNumber(optionsWindow->widthTwips()); });
-        onError([&] { saved.WindowHeight = wholeNumber(optionsWindow->heightTwips()); });
-    }
     for (const Option& option : Options) {
-        if (option.fromWindow && !optionsWindow)
-            continue;
+        if (option.fromWindow && optionsWindow)
+            onError([&] {
+                saved.*std::get<std::int32_t OptionSet::*>(option.field)
+                    = option.fromWindow(*optionsWindow);
+            });
+    }
+    onError([&] { keepSecondsInRange(saved); });
+    for (const Option& option : Options) {
         onError([&] {
             SetOption(
                 option.key, textOf(saved, option.field), textOf(DefaultOptions, option.field));

@@ -62,6 +62,10 @@ void setOptionsWindow(const OptionsWindow* window);
 // window's start-up placement is only complete once the window manager has framed it.
 void TakeWindowDefaults();
 
+// The defaults the options table gives as text; those read when the options load (the
+// window's place, the picture folder) stay zero and empty here.
+OptionSet TextDefaults();
+
 // Loads every option into CurrentOptions; DefaultOptions gets the defaults.
 void GetOptions();
 // Saves every option from CurrentOptions and the window.

@@ -38,8 +38,6 @@ struct SystemError {
 // Attributes of a path, as far as the viewer asks about them.
 struct PathAttributes {
     bool directory = false;
-    bool regularFile = false;
-    bool readOnly = false;
 };
 
 // The attributes of path (following links), or nothing when they cannot be read.

@@ -23,8 +23,6 @@ std::optional<PathAttributes> attributesOf(const std::string& path)
         return std::nullopt;
     PathAttributes attributes;
     attributes.directory = S_ISDIR(info.st_mode);
-    attributes.regularFile = S_ISREG(info.st_mode);
-    attributes.readOnly = (info.st_mode & S_IWUSR) == 0;
     return attributes;
 }
 

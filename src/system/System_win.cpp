@@ -24,8 +24,6 @@ std::optional<PathAttributes> attributesOf(const std::string& path)
         return std::nullopt;
     PathAttributes result;
     result.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    result.regularFile = !result.directory && (attributes & FILE_ATTRIBUTE_DEVICE) == 0;
-    result.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     return result;
 }
 

@@ -2,7 +2,6 @@
 
 #include "viewer/basGeneral.h"
 
-using basGeneral::FolderExists;
 using basGeneral::PathExists;
 using basGeneral::StripEnds;
 
@@ -34,7 +33,7 @@ std::vector<std::string> arguments(
     if (line.empty())
         return accepted;
 
-    if (PathExists(line) || FolderExists(line)) {
+    if (PathExists(line)) {
         accepted.push_back(line);
         return accepted;
     }
@@ -66,7 +65,7 @@ std::vector<std::string> arguments(
         std::string item = StripEnds(StripEnds(raw, "\""), " ");
         if (item.empty())
             continue;
-        if (PathExists(item) || FolderExists(item))
+        if (PathExists(item))
             accepted.push_back(std::move(item));
         else
             invalid(item);

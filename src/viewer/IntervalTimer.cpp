@@ -1,8 +1,9 @@
 #include "viewer/IntervalTimer.h"
 
-IntervalTimer::IntervalTimer(QObject* parent)
+IntervalTimer::IntervalTimer(int interval, QObject* parent)
     : QObject(parent)
     , m_timer(this)
+    , m_interval(interval < 0 ? 0 : interval)
 {
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &IntervalTimer::Timer);

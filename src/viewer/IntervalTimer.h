@@ -9,7 +9,7 @@
 class IntervalTimer : public QObject {
     Q_OBJECT
 public:
-    explicit IntervalTimer(QObject* parent);
+    IntervalTimer(int interval, QObject* parent);
 
     bool enabled() const { return m_enabled; }
     void setEnabled(bool enabled);
@@ -26,5 +26,5 @@ private:
 
     QTimer m_timer;
     bool m_enabled = false;
-    int m_interval = 2000;
+    int m_interval;
 };

@@ -9,7 +9,7 @@ std::optional<std::string> usageReply(const std::vector<std::string>& arguments)
         return std::nullopt;
     const std::string& option = arguments.front();
     if (option == "--version" || option == "-V")
-        return "Lumra " + Texts::version().toStdString() + "\n";
+        return (Texts::ProgramName + u' ' + Texts::version()).toStdString() + "\n";
     if (option == "--help" || option == "-h") {
         return "Usage: lumra [FOLDER|PICTURE]...\n"
                "Shows the pictures (*.bmp, *.gif, *.jpg, *.jpeg, *.png) of the folders given,\n"

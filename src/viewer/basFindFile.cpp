@@ -12,66 +12,25 @@ using basGeneral::asciiUpper;
 
 namespace {
 
-bool matchFrom(const std::string& name, std::size_t n, const std::string& pattern, std::size_t p)
-{
-    // Iterative wildcard match with one remembered star: linear in practice.
-    std::size_t starP = std::string::npos;
-    std::size_t starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            starP = p++;
-            starN = n;
-        } else if (p < pattern.size()
-            && (pattern[p] == '?' || asciiUpper(pattern[p]) == asciiUpper(name[n]))) {
-            ++p;
-            ++n;
-        } else if (starP != std::string::npos) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
-}
-
-} // namespace
-
+// The five picture patterns, searched in this order for every folder.
 const std::vector<std::string>& PicturePatterns()
 {
     static const std::vector<std::string> patterns { "*.bmp", "*.gif", "*.jpg", "*.jpeg", "*.png" };
     return patterns;
 }
 
-bool MatchesPattern(const std::string& name, const std::string& pattern)
-{
-    return matchFrom(name, 0, pattern, 0);
-}
-
-namespace {
-
-// Tells whether names match one pattern. A pattern of the form "*.ext" (a star, then no
-// more wildcards), which is what every picture pattern is, matches exactly the names that
-// end in the rest of the pattern, ignoring case: one look at the ending does the work of
-// the general match.
+// Tells whether names match one pattern of the form "*.ext", as every picture pattern is:
+// the names that end in the rest of the pattern, ignoring case.
 class Matcher {
 public:
     explicit Matcher(const std::string& pattern)
-        : m_pattern(pattern)
-        , m_suffixOnly(pattern.size() > 1 && pattern[0] == '*'
-              && pattern.find_first_of("*?", 1) == std::string::npos)
     {
-        if (m_suffixOnly)
-            for (std::size_t k = 1; k < pattern.size(); ++k)
-                m_upperSuffix += asciiUpper(pattern[k]);
+        for (std::size_t k = 1; k < pattern.size(); ++k)
+            m_upperSuffix += asciiUpper(pattern[k]);
     }
 
     bool operator()(std::string_view name) const
     {
-        if (!m_suffixOnly)
-            return MatchesPattern(std::string(name), m_pattern);
         const std::size_t size = m_upperSuffix.size();
         if (name.size() < size)
             return false;
@@ -83,8 +42,6 @@ public:
     }
 
 private:
-    const std::string& m_pattern;
-    bool m_suffixOnly;
     std::string m_upperSuffix;
 };
 
@@ -149,17 +106,19 @@ std::vector<std::string> PictureNames(std::vector<sys::FolderEntry> entries)
     return names;
 }
 
+bool IsPictureName(std::string_view name)
+{
+    const std::vector<Matcher>& matchers = pictureMatchers();
+    return std::any_of(
+        matchers.begin(), matchers.end(), [&](const Matcher& matches) { return matches(name); });
+}
+
 void FindPictureFiles(std::string folder)
 {
     folder = sys::withTrailingSeparator(std::move(folder));
     // Only names of pictures are kept from the listing: in a big folder of mixed files the
     // others are many, and nothing is asked about them.
-    const std::vector<Matcher>& matchers = pictureMatchers();
-    const std::vector<std::string> names
-        = PictureNames(sys::listFolder(folder, [&](std::string_view name) {
-              return std::any_of(matchers.begin(), matchers.end(),
-                  [&](const Matcher& matches) { return matches(name); });
-          }));
+    const std::vector<std::string> names = PictureNames(sys::listFolder(folder, IsPictureName));
     basGeneral::PicturePaths.reserve(
         static_cast<std::size_t>(basGeneral::PictureCount()) + names.size());
     for (const std::string& name : names)

@@ -7,16 +7,13 @@
 #include "system/System.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace basFindFile {
 
-// The five picture patterns, searched in this order for every folder.
-const std::vector<std::string>& PicturePatterns();
-
-// True when name matches pattern ("*" any run, "?" any one character), without regard to
-// the case of ASCII letters.
-bool MatchesPattern(const std::string& name, const std::string& pattern);
+// True when name matches one of the picture patterns.
+bool IsPictureName(std::string_view name);
 
 // The names of the picture files among entries as the picture list takes them: group by
 // group in pattern order, each group in NTFS order (by upper-case form, then by the bytes

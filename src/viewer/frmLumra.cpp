@@ -36,29 +36,6 @@ constexpr qint64 FrameWatchMilliseconds = 3000;
 
 QString designCaption() { return QStringLiteral("Lumra - ") + Site::name(); }
 
-// The popup menu chooses with the left button or the keyboard only: other buttons on its
-// items do nothing. Outside the menu they close it, as any click there does.
-class LeftButtonOnly final : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick: {
-            const auto* mouse = static_cast<QMouseEvent*>(event);
-            const auto* menu = static_cast<QWidget*>(watched);
-            return mouse->button() != Qt::LeftButton
-                && menu->rect().contains(mouse->position().toPoint());
-        }
-        default: return false;
-        }
-    }
-};
-
 } // namespace
 
 frmLumra::frmLumra(const std::vector<std::string>& arguments, QWidget* parent)
@@ -98,7 +75,8 @@ frmLumra::~frmLumra()
 
 void frmLumra::createControls()
 {
-    tmrTimer = new IntervalTimer(this);
+    // Off, at the default pace of the slide show.
+    tmrTimer = new IntervalTimer(basOptions::TextDefaults().AutoAdvanceSeconds * 1000, this);
     connect(tmrTimer, &IntervalTimer::Timer, this, &frmLumra::tmrTimer_Timer);
 
     // Created in the order 1, then 0, as designed; both start at the top-left corner.
@@ -111,121 +89,6 @@ void frmLumra::createControls()
         picture->setAttribute(Qt::WA_TransparentForMouseEvents, false);
         imgPic[static_cast<std::size_t>(index)] = picture;
     }
-}
-
-namespace {
-
-using basOptions::OptionSet;
-
-// The popup menu, one row per item in order: the member that holds it, its designed name,
-// caption, the key name shown beside it once loaded, the shortcut shown inside the menu, the
-// option it carries a check mark for, and its command. A row without a caption is a
-// separator.
-struct MenuRow {
-    QAction* frmLumra::*item;
-    const char* name;
-    const char* caption = nullptr;
-    const char* keyName = nullptr;
-    const char* shortcut = nullptr;
-    bool OptionSet::*option = nullptr;
-    void (frmLumra::*command)() = nullptr;
-};
-
-const MenuRow MenuTable[] = {
-    { &frmLumra::mnuOptionsSelectFolder, "mnuOptionsSelectFolder", "&Select Folder...", nullptr,
-        "Ctrl+F", nullptr, &frmLumra::mnuOptionsSelectFolder_Click },
-    { &frmLumra::mnuSep1, "mnuSep1" },
-    { &frmLumra::mnuFileShowFirst, "mnuFileShowFirst", "Show First", "Home", nullptr, nullptr,
-        &frmLumra::mnuFileShowFirst_Click },
-    { &frmLumra::mnuFileShowPrevious, "mnuFileShowPrevious", "Show Previous", "Pg Up", nullptr,
-        nullptr, &frmLumra::mnuFileShowPrevious_Click },
-    { &frmLumra::mnuFileShowNext, "mnuFileShowNext", "Show Next", "Pg Dn", nullptr, nullptr,
-        &frmLumra::mnuFileShowNext_Click },
-    { &frmLumra::mnuFileShowLast, "mnuFileShowLast", "Show Last", "End", nullptr, nullptr,
-        &frmLumra::mnuFileShowLast_Click },
-    { &frmLumra::mnuSep2, "mnuSep2" },
-    { &frmLumra::mnuOptionsAutoAdvance, "mnuOptionsAutoAdvance", "&Auto-Advance", nullptr, "Ctrl+A",
-        &OptionSet::AutoAdvance, &frmLumra::mnuOptionsAutoAdvance_Click },
-    { &frmLumra::mnuOptionsAutoAdvanceSeconds, "mnuOptionsAutoAdvanceSeconds",
-        "S&et Auto-Advance Seconds...", nullptr, nullptr, nullptr,
-        &frmLumra::mnuOptionsAutoAdvanceSeconds_Click },
-    { &frmLumra::mnuOptionsSorted, "mnuOptionsSorted", "&Sorted", nullptr, "Ctrl+S",
-        &OptionSet::Sorted, &frmLumra::mnuOptionsSorted_Click },
-    { &frmLumra::mnuOptionsReverse, "mnuOptionsReverse", "&Reverse", nullptr, "Ctrl+R",
-        &OptionSet::Reverse, &frmLumra::mnuOptionsReverse_Click },
-    { &frmLumra::mnuOptionsTransparent, "mnuOptionsTransparent", "&Transparent", nullptr, "Ctrl+T",
-        &OptionSet::Transparent, &frmLumra::mnuOptionsTransparent_Click },
-    { &frmLumra::mnuSep3, "mnuSep3" },
-    { &frmLumra::mnuOptionsStayOnTop, "mnuOptionsStayOnTop", "Stay On &Top", nullptr, nullptr,
-        &OptionSet::StayOnTop, &frmLumra::mnuOptionsStayOnTop_Click },
-    { &frmLumra::mnuSep4, "mnuSep4" },
-    { &frmLumra::mnuHelp, "mnuHelp", "&Help...", nullptr, nullptr, nullptr,
-        &frmLumra::mnuHelp_Click },
-    { &frmLumra::mnuVisitWebsite, "mnuVisitWebsite", "&Visit %1...", nullptr, nullptr, nullptr,
-        &frmLumra::mnuVisitWebsite_Click },
-    { &frmLumra::mnuSep5, "mnuSep5" },
-    { &frmLumra::mnuMorvanell, "mnuMorvanell", "About Lumra...", nullptr, nullptr, nullptr,
-        &frmLumra::mnuMorvanell_Click },
-    { &frmLumra::mnuSep6, "mnuSep6" },
-    { &frmLumra::mnuExit, "mnuExit", "E&xit", "Esc", nullptr, nullptr, &frmLumra::mnuExit_Click },
-};
-
-} // namespace
-
-void frmLumra::createActions()
-{
-    mnuFile = new QMenu(QStringLiteral("&Lumra"), this);
-    mnuFile->installEventFilter(new LeftButtonOnly(mnuFile));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    for (const MenuRow& row : MenuTable) {
-        QAction* action = nullptr;
-        if (!row.caption) {
-            action = mnuFile->addSeparator();
-        } else {
-            QString caption = QLatin1String(row.caption);
-            if (caption.contains(QLatin1String("%1")))
-                caption = caption.arg(Site::name());
-            action = mnuFile->addAction(caption);
-            action->setCheckable(row.option != nullptr);
-            connect(action, &QAction::triggered, this, row.command);
-        }
-        if (row.shortcut) {
-            // The shortcut is shown beside the caption; the keys themselves are handled by
-            // the window's key table, so the shortcut only works inside the open menu.
-            action->setShortcut(QKeySequence(QLatin1String(row.shortcut)));
-            action->setShortcutContext(Qt::WidgetShortcut);
-        }
-        action->setObjectName(QLatin1String(row.name));
-        this->*row.item = action;
-    }
-}
-
-void frmLumra::appendKeyNames()
-{
-    for (const MenuRow& row : MenuTable)
-        if (row.keyName)
-            (this->*row.item)
-                ->setText(
-                    (this->*row.item)->text() + QLatin1Char('\t') + QLatin1String(row.keyName));
-}
-
-void frmLumra::showOptionMarks()
-{
-    for (const MenuRow& row : MenuTable)
-        if (row.option)
-            (this->*row.item)->setChecked(CurrentOptions.*row.option);
-}
-
-bool frmLumra::flipOption(QAction* item)
-{
-    for (const MenuRow& row : MenuTable) {
-        if (row.option && this->*row.item == item) {
-            CurrentOptions.*row.option = !(CurrentOptions.*row.option);
-            item->setChecked(CurrentOptions.*row.option);
-            return CurrentOptions.*row.option;
-        }
-    }
-    return false;
 }
 
 double frmLumra::twipsPerPixel() const { return Twips::perPixel(screen()); }
@@ -302,13 +165,17 @@ void frmLumra::Unload()
 
 void frmLumra::endWithSession()
 {
+    // The question is no longer awaited; closing it first lets a start-up that waits on it
+    // see the window closed and stop.
     QPointer<frmLumra> self(this);
-    sys::watchEndRequests([self] {
+    const auto end = [self] {
+        cancelOpenDialogs();
         if (self)
             self->Unload();
-    });
+    };
+    sys::watchEndRequests(end);
     if (auto* guiApp = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        connect(guiApp, &QGuiApplication::commitDataRequest, this, [this] { Unload(); });
+        connect(guiApp, &QGuiApplication::commitDataRequest, this, end);
 }
 
 void frmLumra::closeEvent(QCloseEvent* event)

@@ -33,8 +33,12 @@ public:
     // Brings the viewer up: place, decorate, load the options, read the command line,
     // build the list and show the first picture.
     void Form_Load();
+    // What became of the folder prompt: a folder chosen and the list rebuilt from it, the
+    // list kept (cancelled with a folder known), or the program ended (cancelled with none
+    // known, or an end request while it was open).
+    enum class FolderOutcome { Chosen, Kept, Ended };
     // The folder prompt: asks for a folder and rebuilds the list from it.
-    void AskForFolder();
+    FolderOutcome AskForFolder();
     // Turns the command line into the accepted folder (or file) arguments.
     void ParseCommandLine();
     // The Exit command: unloads the window through its close path.
@@ -42,7 +46,8 @@ public:
     // Unloads the window: the close path saves the options once.
     void Unload();
     // From now on the end of the desktop session and the system's requests to end (SIGTERM,
-    // SIGHUP, SIGINT) close the viewer as its close button does, saving the options once.
+    // SIGHUP, SIGINT) close any question still open as cancelled and then the viewer as its
+    // close button does, saving the options once; during start-up, start-up stops there.
     void endWithSession();
     // Appends the picture files of one folder to the list, pattern by pattern.
     void AddFolderPictures(std::string folder);
@@ -81,11 +86,11 @@ public:
     // The popup menu at the mouse pointer.
     void ShowPopupMenu();
 
-    // The keyboard: keyCode is a virtual-key code, set to 0 when the key is handled;
-    // shift is the modifier mask (1 Shift, 2 Ctrl, 4 Alt).
-    void Form_KeyDown(std::int16_t& keyCode, std::int16_t shift);
+    // The keyboard: keyCode is a virtual-key code, shift the modifier mask (1 Shift, 2 Ctrl,
+    // 4 Alt).
+    void Form_KeyDown(std::int16_t keyCode, std::int16_t shift);
     // A typed character: the digits and the space bar pace the slide show.
-    void Form_KeyPress(std::int16_t& keyAscii);
+    void Form_KeyPress(std::int16_t keyAscii);
     // The Delete key: asks, then deletes the picture on screen for good.
     void deleteCommand();
     // Escape: blanks the window at once, then unloads it.
@@ -162,7 +167,7 @@ private:
     void ApplyOptions();
     void createControls();
     void createActions();
-    // From the menu table: the key names shown beside the items once loaded, the check
+    // From the command table: the key names shown beside the items once loaded, the check
     // marks of the options, and an option flipped with its check mark (its new value).
     void appendKeyNames();
     void showOptionMarks();
@@ -170,8 +175,8 @@ private:
     void placeAtBottomRight();
     void followFrame();
     void Form_QueryUnload();
-    void addArgumentPictures();
-    std::int32_t startFileIndex() const;
+    std::string addArgumentPictures();
+    std::int32_t entryIndex(const std::string& entry) const;
     void showEntry(std::int32_t index);
     // What decides where a picture goes and at what size it is decoded.
     struct Fit {

@@ -1,19 +1,22 @@
-// The keyboard, the mouse and the popup menu.
+// The commands, the keyboard, the mouse and the popup menu.
 
 #include "viewer/frmLumra.h"
 
 #include "platform/Dialogs.h"
+#include "platform/Site.h"
 #include "platform/zbasErrorTrap.h"
 #include "system/System.h"
 #include "viewer/IntervalTimer.h"
 #include "viewer/Moves.h"
 #include "viewer/basGeneral.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 
 using namespace basGeneral;
 using zbasErrorTrap::Handler;
@@ -44,32 +47,111 @@ enum class Modifiers {
     CtrlOnlySorted, // Ctrl and nothing else, with the Sorted option on
 };
 
-// One row of the key table: up to three keys, the modifiers they need, the command and
-// whether the key counts as handled.
-struct KeyRow {
-    std::array<std::int16_t, 3> keys;
-    Modifiers modifiers;
-    void (frmLumra::*command)();
-    bool handled;
+// How the menu shows the first key of an item: not at all, as the item's shortcut (shown
+// inside the menu; the keys themselves are handled by Form_KeyDown, so the shortcut only
+// works while the menu is open), or by its name after a tab once the window has loaded.
+enum class KeyText { None, Shortcut, Name };
+
+// One command a row, the menu's items in menu order and then the keys without an item: the
+// member that holds the item and its designed name, its caption (none for a separator), up
+// to three keys and the modifiers they need, how the menu shows the first key, the option
+// the item carries a check mark for, the command, and the keys' own command when it differs.
+// Each key stands in one row only, and a row whose modifiers do not match does nothing.
+struct CommandRow {
+    QAction* frmLumra::*item;
+    const char* name = nullptr;
+    const char* caption = nullptr;
+    std::array<std::int16_t, 3> keys {};
+    Modifiers modifiers = Modifiers::Any;
+    KeyText keyText = KeyText::None;
+    bool basOptions::OptionSet::*option = nullptr;
+    void (frmLumra::*command)() = nullptr;
+    void (frmLumra::*keyCommand)() = nullptr;
 };
 
-// Tried in order; each key stands in one row only, and a row whose modifiers do not match
-// does nothing at all.
-const KeyRow KeyTable[] = {
-    { { VK_F1 }, Modifiers::Any, &frmLumra::mnuHelp_Click, false },
-    { { 'R' }, Modifiers::CtrlOnlySorted, &frmLumra::mnuOptionsReverse_Click, false },
-    { { VK_APPS }, Modifiers::Any, &frmLumra::ShowPopupMenu, false },
-    { { 'S' }, Modifiers::CtrlOnly, &frmLumra::mnuOptionsSorted_Click, false },
-    { { 'T' }, Modifiers::CtrlOnly, &frmLumra::mnuOptionsTransparent_Click, false },
-    { { 'F', 'O' }, Modifiers::CtrlOnly, &frmLumra::mnuOptionsSelectFolder_Click, false },
-    // The menu shows Ctrl+A beside Auto-Advance, so the key does what it says.
-    { { 'A' }, Modifiers::CtrlOnly, &frmLumra::mnuOptionsAutoAdvance_Click, false },
-    { { VK_DELETE }, Modifiers::Any, &frmLumra::deleteCommand, true },
-    { { VK_PRIOR }, Modifiers::Any, &frmLumra::mnuFileShowPrevious_Click, true },
-    { { VK_RETURN, VK_NEXT, 'N' }, Modifiers::Any, &frmLumra::mnuFileShowNext_Click, true },
-    { { VK_ESCAPE, VK_OEM_3 }, Modifiers::None, &frmLumra::closeCommand, true },
-    { { VK_HOME }, Modifiers::Any, &frmLumra::mnuFileShowFirst_Click, true },
-    { { VK_END }, Modifiers::Any, &frmLumra::mnuFileShowLast_Click, true },
+using O = basOptions::OptionSet;
+using F = frmLumra;
+const CommandRow CommandTable[] = {
+    { &F::mnuOptionsSelectFolder, "mnuOptionsSelectFolder", "&Select Folder...", { 'F', 'O' },
+        Modifiers::CtrlOnly, KeyText::Shortcut, nullptr, &F::mnuOptionsSelectFolder_Click },
+    { &F::mnuSep1, "mnuSep1" },
+    { &F::mnuFileShowFirst, "mnuFileShowFirst", "Show First", { VK_HOME }, Modifiers::Any,
+        KeyText::Name, nullptr, &F::mnuFileShowFirst_Click },
+    { &F::mnuFileShowPrevious, "mnuFileShowPrevious", "Show Previous", { VK_PRIOR }, Modifiers::Any,
+        KeyText::Name, nullptr, &F::mnuFileShowPrevious_Click },
+    { &F::mnuFileShowNext, "mnuFileShowNext", "Show Next", { VK_NEXT, VK_RETURN, 'N' },
+        Modifiers::Any, KeyText::Name, nullptr, &F::mnuFileShowNext_Click },
+    { &F::mnuFileShowLast, "mnuFileShowLast", "Show Last", { VK_END }, Modifiers::Any,
+        KeyText::Name, nullptr, &F::mnuFileShowLast_Click },
+    { &F::mnuSep2, "mnuSep2" },
+    { &F::mnuOptionsAutoAdvance, "mnuOptionsAutoAdvance", "&Auto-Advance", { 'A' },
+        Modifiers::CtrlOnly, KeyText::Shortcut, &O::AutoAdvance, &F::mnuOptionsAutoAdvance_Click },
+    { &F::mnuOptionsAutoAdvanceSeconds, "mnuOptionsAutoAdvanceSeconds",
+        "S&et Auto-Advance Seconds...", {}, Modifiers::Any, KeyText::None, nullptr,
+        &F::mnuOptionsAutoAdvanceSeconds_Click },
+    { &F::mnuOptionsSorted, "mnuOptionsSorted", "&Sorted", { 'S' }, Modifiers::CtrlOnly,
+        KeyText::Shortcut, &O::Sorted, &F::mnuOptionsSorted_Click },
+    { &F::mnuOptionsReverse, "mnuOptionsReverse", "&Reverse", { 'R' }, Modifiers::CtrlOnlySorted,
+        KeyText::Shortcut, &O::Reverse, &F::mnuOptionsReverse_Click },
+    { &F::mnuOptionsTransparent, "mnuOptionsTransparent", "&Transparent", { 'T' },
+        Modifiers::CtrlOnly, KeyText::Shortcut, &O::Transparent, &F::mnuOptionsTransparent_Click },
+    { &F::mnuSep3, "mnuSep3" },
+    { &F::mnuOptionsStayOnTop, "mnuOptionsStayOnTop", "Stay On &Top", {}, Modifiers::Any,
+        KeyText::None, &O::StayOnTop, &F::mnuOptionsStayOnTop_Click },
+    { &F::mnuSep4, "mnuSep4" },
+    { &F::mnuHelp, "mnuHelp", "&Help...", { VK_F1 }, Modifiers::Any, KeyText::None, nullptr,
+        &F::mnuHelp_Click },
+    { &F::mnuVisitWebsite, "mnuVisitWebsite", "&Visit %1...", {}, Modifiers::Any, KeyText::None,
+        nullptr, &F::mnuVisitWebsite_Click },
+    { &F::mnuSep5, "mnuSep5" },
+    { &F::mnuMorvanell, "mnuMorvanell", "About Lumra...", {}, Modifiers::Any, KeyText::None,
+        nullptr, &F::mnuMorvanell_Click },
+    { &F::mnuSep6, "mnuSep6" },
+    // Escape blanks the window at once before it closes.
+    { &F::mnuExit, "mnuExit", "E&xit", { VK_ESCAPE, VK_OEM_3 }, Modifiers::None, KeyText::Name,
+        nullptr, &F::mnuExit_Click, &F::closeCommand },
+    { nullptr, nullptr, nullptr, { VK_DELETE }, Modifiers::Any, KeyText::None, nullptr,
+        &F::deleteCommand },
+    { nullptr, nullptr, nullptr, { VK_APPS }, Modifiers::Any, KeyText::None, nullptr,
+        &F::ShowPopupMenu },
+};
+
+// The text the menu shows for a row's first key.
+QString keyText(const CommandRow& row)
+{
+    if (row.keyText == KeyText::Shortcut) // a letter: the same code as Qt's key
+        return QKeySequence(Qt::CTRL | Qt::Key(row.keys[0])).toString();
+    switch (row.keys[0]) {
+    case VK_HOME: return QStringLiteral("Home");
+    case VK_PRIOR: return QStringLiteral("Pg Up");
+    case VK_NEXT: return QStringLiteral("Pg Dn");
+    case VK_END: return QStringLiteral("End");
+    case VK_ESCAPE: return QStringLiteral("Esc");
+    default: return QString(QChar(row.keys[0]));
+    }
+}
+
+// The popup menu chooses with the left button or the keyboard only: other buttons on its
+// items do nothing. Outside the menu they close it, as any click there does.
+class LeftButtonOnly final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const auto* menu = static_cast<QWidget*>(watched);
+            return mouse->button() != Qt::LeftButton
+                && menu->rect().contains(mouse->position().toPoint());
+        }
+        default: return false;
+        }
+    }
 };
 
 bool modifiersMatch(Modifiers rule, std::int16_t shift)
@@ -86,6 +168,63 @@ bool modifiersMatch(Modifiers rule, std::int16_t shift)
 const QString DeleteQuestion = QStringLiteral("Delete %1?");
 
 } // namespace
+
+void frmLumra::createActions()
+{
+    mnuFile = new QMenu(QStringLiteral("&Lumra"), this);
+    mnuFile->installEventFilter(new LeftButtonOnly(mnuFile));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    for (const CommandRow& row : CommandTable) {
+        if (!row.item)
+            continue;
+        QAction* action = nullptr;
+        if (!row.caption) {
+            action = mnuFile->addSeparator();
+        } else {
+            QString caption = QLatin1String(row.caption);
+            if (caption.contains(QLatin1String("%1")))
+                caption = caption.arg(Site::name());
+            action = mnuFile->addAction(caption);
+            action->setCheckable(row.option != nullptr);
+            connect(action, &QAction::triggered, this, row.command);
+        }
+        if (row.keyText == KeyText::Shortcut) {
+            action->setShortcut(QKeySequence(keyText(row)));
+            action->setShortcutContext(Qt::WidgetShortcut);
+        }
+        action->setObjectName(QLatin1String(row.name));
+        this->*row.item = action;
+    }
+}
+
+void frmLumra::appendKeyNames()
+{
+    for (const CommandRow& row : CommandTable)
+        if (row.keyText == KeyText::Name)
+            (this->*row.item)
+                ->setText((this->*row.item)->text() + QLatin1Char('\t') + keyText(row));
+}
+
+void frmLumra::showOptionMarks()
+{
+    for (const CommandRow& row : CommandTable)
+        if (row.option)
+            (this->*row.item)->setChecked(basOptions::CurrentOptions.*row.option);
+}
+
+bool frmLumra::flipOption(QAction* item)
+{
+    bool basOptions::OptionSet::*option = nullptr;
+    for (const CommandRow& row : CommandTable)
+        if (row.option && this->*row.item == item)
+            option = row.option;
+    if (!option)
+        return false;
+    bool& value = basOptions::CurrentOptions.*option;
+    value = !value;
+    item->setChecked(value);
+    return value;
+}
 
 std::int16_t frmLumra::virtualKeyCode(const QKeyEvent& event)
 {
@@ -127,22 +266,19 @@ std::int16_t frmLumra::modifierMask(Qt::KeyboardModifiers modifiers)
     return mask;
 }
 
-void frmLumra::Form_KeyDown(std::int16_t& keyCode, std::int16_t shift)
+void frmLumra::Form_KeyDown(std::int16_t keyCode, std::int16_t shift)
 {
     auto onError = Handler::trap(QStringLiteral("Lumra"), QStringLiteral("KeyDown"));
-    for (const KeyRow& row : KeyTable) {
+    for (const CommandRow& row : CommandTable) {
         if (std::find(row.keys.begin(), row.keys.end(), keyCode) == row.keys.end() || keyCode == 0)
             continue;
-        if (!modifiersMatch(row.modifiers, shift))
-            return;
-        onError([&] { (this->*row.command)(); });
-        if (row.handled)
-            keyCode = 0;
+        if (modifiersMatch(row.modifiers, shift))
+            onError([&] { (this->*(row.keyCommand ? row.keyCommand : row.command))(); });
         return;
     }
 }
 
-void frmLumra::Form_KeyPress(std::int16_t& keyAscii)
+void frmLumra::Form_KeyPress(std::int16_t keyAscii)
 {
     auto onError = Handler::trap(QStringLiteral("Lumra"), QStringLiteral("KeyPress"));
     if (keyAscii == '0' || keyAscii == ' ') {
@@ -199,14 +335,12 @@ void frmLumra::ShowPopupMenu()
 
 void frmLumra::keyPressEvent(QKeyEvent* event)
 {
-    std::int16_t keyCode = virtualKeyCode(*event);
     const std::int16_t shift = modifierMask(event->modifiers());
-    Form_KeyDown(keyCode, shift);
+    Form_KeyDown(virtualKeyCode(*event), shift);
     // A typed character, as the system makes one: not with Ctrl or Alt held.
     const QString text = event->text();
     if (!m_unloaded && !m_ended && (shift & (CtrlMask | AltMask)) == 0 && text.size() == 1) {
-        std::int16_t keyAscii = static_cast<std::int16_t>(text.at(0).unicode());
-        Form_KeyPress(keyAscii);
+        Form_KeyPress(static_cast<std::int16_t>(text.at(0).unicode()));
     }
     event->accept();
 }

@@ -19,6 +19,5 @@ void frmLumra::ApplyOptions()
         basTopMost::SetTopMost(this, true);
     if (CurrentOptions.Transparent)
         zbTransparency::SetTransparency(this, zbTransparency::TransparentAlpha);
-    if (CurrentOptions.AutoAdvanceSeconds != 2)
-        tmrTimer->setInterval(CurrentOptions.AutoAdvanceSeconds * 1000);
+    tmrTimer->setInterval(CurrentOptions.AutoAdvanceSeconds * 1000);
 }

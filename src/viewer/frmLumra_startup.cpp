@@ -25,10 +25,6 @@ using zbasErrorTrap::Handler;
 
 namespace {
 
-// Thrown when the program ends at the folder prompt: it unwinds whatever routine was
-// running without running any close path.
-struct ProgramEnded { };
-
 const QString InvalidArgumentMessage = QStringLiteral("Invalid Folder or File Name:");
 const QString NoPicturesMessage
     = QStringLiteral("No supported Image Files were found in the selected folder.");
@@ -37,14 +33,6 @@ const QString FolderPrompt
 
 QString displayText(const std::string& bytes) { return QString::fromLocal8Bit(bytes); }
 std::string pathBytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
-
-bool isPictureName(const std::string& path)
-{
-    for (const std::string& pattern : basFindFile::PicturePatterns())
-        if (basFindFile::MatchesPattern(path, pattern))
-            return true;
-    return false;
-}
 
 // The folder part of a file path, with its separator, and the name after it.
 std::pair<std::string, std::string> splitFolder(const std::string& path)
@@ -60,92 +48,100 @@ std::pair<std::string, std::string> splitFolder(const std::string& path)
 void frmLumra::Form_Load()
 {
     auto onError = Handler::trap(QStringLiteral("Lumra"), QStringLiteral("Lumra"));
-    bool promptShowedPicture = false;
-    try {
-        onError([&] { placeAtBottomRight(); });
-        onError([&] { mnuFile->menuAction()->setVisible(false); });
-        onError([&] { AppFolder = ProgramFolder(); });
-        onError([&] { appendKeyNames(); });
-        onError([&] { basOptions::GetOptions(); });
-        onError([&] { ApplyOptions(); });
-        onError([&] { ParseCommandLine(); });
+    // A step runs only while the window stands: once an end request (or Cancel in a report)
+    // has closed it, start-up stops where it is.
+    const auto step = [&](auto&& action) { return !m_unloaded && !m_ended && onError(action); };
+    const auto askForFolder = [&] {
+        FolderOutcome outcome = FolderOutcome::Kept;
+        step([&] { outcome = AskForFolder(); });
+        return m_unloaded ? FolderOutcome::Ended : outcome;
+    };
+    step([&] { placeAtBottomRight(); });
+    step([&] { mnuFile->menuAction()->setVisible(false); });
+    step([&] { AppFolder = ProgramFolder(); });
+    step([&] { appendKeyNames(); });
+    step([&] { basOptions::GetOptions(); });
+    step([&] { ApplyOptions(); });
+    step([&] { ParseCommandLine(); });
 
-        // The first picture list.
-        if (!m_folderArgs.empty()) {
-            onError([&] { addArgumentPictures(); });
-        } else if (!CurrentOptions.Folder.isEmpty()) {
-            onError([&] { AddFolderPictures(pathBytes(CurrentOptions.Folder)); });
-        } else {
-            onError([&] { AskForFolder(); });
-            // The prompt showed the first picture in search order; start-up sorts the list
-            // below and then starts on the first entry of the sorted list instead.
-            m_currentIndex = 0;
-        }
-
-        bool keepSearchOrder = false;
-        if (PictureCount() == 0) {
-            // A current directory that cannot be read (it was deleted) adds nothing.
-            onError([&] {
-                const std::string current = sys::currentDirectory();
-                if (!current.empty())
-                    AddFolderPictures(current);
-            });
-            if (PictureCount() == 0) {
-                onError([&] {
-                    dialogs().messageBox(NoPicturesMessage, MsgButtons::OK, MsgIcon::Exclamation);
-                });
-                onError([&] { AskForFolder(); });
-                promptShowedPicture = m_currentIndex > 0;
-                keepSearchOrder = true;
-            }
-        }
-        if (!keepSearchOrder && PictureCount() > 0) {
-            onError([&] { SortStrings(PicturePaths, true); });
-            onError([&] { Form_Resize(); });
-        }
-
-        // Start on the picture: the one file named on the command line, or the first.
-        if (PictureCount() > 0 && !promptShowedPicture) {
-            const std::int32_t startIndex = startFileIndex();
-            if (startIndex > 0)
-                onError([&] { showEntry(startIndex); });
-            else
-                onError([&] { MovePic(Moves::Next); });
-        }
-        onError([&] { tmrTimer->setEnabled(CurrentOptions.AutoAdvance); });
-    } catch (const ProgramEnded&) {
-        // Nothing more to do: the program ends without saving.
+    // The first picture list.
+    std::string lonePicture;
+    if (!m_folderArgs.empty()) {
+        step([&] { lonePicture = addArgumentPictures(); });
+    } else if (!CurrentOptions.Folder.isEmpty()) {
+        step([&] { AddFolderPictures(pathBytes(CurrentOptions.Folder)); });
+    } else {
+        if (askForFolder() == FolderOutcome::Ended)
+            return;
+        // The prompt showed the first picture in search order; start-up sorts the list
+        // below and then starts on the first entry of the sorted list instead.
+        m_currentIndex = 0;
     }
+
+    bool keepSearchOrder = false;
+    bool promptShowedPicture = false;
+    if (PictureCount() == 0) {
+        // A current directory that cannot be read (it was deleted) adds nothing.
+        step([&] {
+            const std::string current = sys::currentDirectory();
+            if (!current.empty())
+                AddFolderPictures(current);
+        });
+        if (PictureCount() == 0) {
+            step([&] {
+                dialogs().messageBox(NoPicturesMessage, MsgButtons::OK, MsgIcon::Exclamation);
+            });
+            if (askForFolder() == FolderOutcome::Ended)
+                return;
+            promptShowedPicture = m_currentIndex > 0;
+            keepSearchOrder = true;
+        }
+    }
+    if (!keepSearchOrder && PictureCount() > 0) {
+        step([&] { SortStrings(PicturePaths, true); });
+        step([&] { Form_Resize(); });
+    }
+
+    // Start on the picture: the one file named on the command line, or the first.
+    if (PictureCount() > 0 && !promptShowedPicture) {
+        const std::int32_t startIndex = entryIndex(lonePicture);
+        if (startIndex > 0)
+            step([&] { showEntry(startIndex); });
+        else
+            step([&] { MovePic(Moves::Next); });
+    }
+    step([&] { tmrTimer->setEnabled(CurrentOptions.AutoAdvance); });
 }
 
-void frmLumra::AskForFolder()
+frmLumra::FolderOutcome frmLumra::AskForFolder()
 {
     tmrTimer->setEnabled(false);
     QCoreApplication::processEvents();
-    const QString answer
-        = zbasBrowseForFolder::BrowseForFolder(CurrentOptions.Folder, FolderPrompt);
+    // An end request while events ran, or while the prompt was open, has closed the window:
+    // no prompt then, or its answer is not taken.
+    const QString answer = m_unloaded
+        ? QString()
+        : zbasBrowseForFolder::BrowseForFolder(CurrentOptions.Folder, FolderPrompt);
     QCoreApplication::processEvents();
+    if (m_unloaded)
+        return FolderOutcome::Ended;
+    FolderOutcome outcome = FolderOutcome::Kept;
     if (!answer.isEmpty()) {
         CurrentOptions.Folder = answer;
         m_folderArgs.clear();
         clearPictureList();
         AddFolderPictures(pathBytes(CurrentOptions.Folder));
         MovePic(Moves::Next);
+        outcome = FolderOutcome::Chosen;
     } else if (CurrentOptions.Folder.isEmpty()) {
         endProgram();
-        throw ProgramEnded {};
+        return FolderOutcome::Ended;
     }
     tmrTimer->setEnabled(CurrentOptions.AutoAdvance);
+    return outcome;
 }
 
-void frmLumra::mnuOptionsSelectFolder_Click()
-{
-    try {
-        AskForFolder();
-    } catch (const ProgramEnded&) {
-        // The prompt was cancelled with no folder known: the program has ended.
-    }
-}
+void frmLumra::mnuOptionsSelectFolder_Click() { AskForFolder(); }
 
 void frmLumra::clearPictureList()
 {
@@ -156,10 +152,13 @@ void frmLumra::clearPictureList()
 
 void frmLumra::ParseCommandLine()
 {
-    for (std::string& argument : CommandLine::arguments(m_commandLine, [](const std::string& item) {
-             dialogs().messageBox(InvalidArgumentMessage + CRLF + CRLF + displayText(item),
-                 MsgButtons::OK, MsgIcon::Information);
-         }))
+    // Once an end request has closed the window, no further item is reported.
+    for (std::string& argument :
+        CommandLine::arguments(m_commandLine, [this](const std::string& item) {
+            if (!m_unloaded)
+                dialogs().messageBox(InvalidArgumentMessage + CRLF + CRLF + displayText(item),
+                    MsgButtons::OK, MsgIcon::Information);
+        }))
         m_folderArgs.push_back(std::move(argument));
 }
 
@@ -169,34 +168,33 @@ void frmLumra::AddFolderPictures(std::string folder)
     basFindFile::FindPictureFiles(std::move(folder));
 }
 
-void frmLumra::addArgumentPictures()
+std::string frmLumra::addArgumentPictures()
 {
     // A folder adds its pictures. A picture file adds itself, or, when it is the whole
-    // command line, its folder, so the user can walk the folder from that picture.
+    // command line, its folder, so the user can walk the folder from that picture: its
+    // entry is returned, for start-up to start on.
     if (m_folderArgs.size() == 1 && !FolderExists(m_folderArgs.front())
-        && isPictureName(m_folderArgs.front())) {
+        && basFindFile::IsPictureName(m_folderArgs.front())) {
         const auto [folder, name] = splitFolder(m_folderArgs.front());
         AddFolderPictures(folder);
         // A folder that cannot be listed still leaves the file itself to show.
         if (PictureCount() == 0 && PathExists(folder + name))
             AddFile(folder + name);
-        return;
+        return folder + name;
     }
     for (const std::string& argument : m_folderArgs) {
         if (FolderExists(argument))
             AddFolderPictures(argument);
-        else if (isPictureName(argument))
+        else if (basFindFile::IsPictureName(argument))
             AddFile(argument);
     }
+    return {};
 }
 
-std::int32_t frmLumra::startFileIndex() const
+std::int32_t frmLumra::entryIndex(const std::string& entry) const
 {
-    if (m_folderArgs.size() != 1 || FolderExists(m_folderArgs.front())
-        || !isPictureName(m_folderArgs.front()))
+    if (entry.empty())
         return 0;
-    const auto [folder, name] = splitFolder(m_folderArgs.front());
-    const std::string entry = folder + name;
     for (std::int32_t index = 1; index <= PictureCount(); ++index)
         if (PicturePaths.at(index) == entry)
             return index;

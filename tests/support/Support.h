@@ -254,14 +254,6 @@ public:
         return int(std::count_if(
             m_shown.begin(), m_shown.end(), [kind](const Shown& s) { return s.kind == kind; }));
     }
-    QStringList messages() const
-    {
-        QStringList texts;
-        for (const Shown& s : m_shown)
-            if (s.kind == Kind::Message)
-                texts << s.text;
-        return texts;
-    }
     void clear() { m_shown.clear(); }
 
     MsgAnswer messageBox(const QString& text, MsgButtons buttons, MsgIcon) override
