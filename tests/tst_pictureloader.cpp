@@ -45,16 +45,6 @@ QImage noise(QSize size, bool alpha = false)
     return image;
 }
 
-QByteArray encoded(const QImage& image, const char* format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, format))
-        qFatal("cannot write a %s picture", format);
-    return bytes;
-}
-
 // The PNG with bytes put at the start of the data of its first chunk of type, and that
 // chunk's checksum made right again.
 QByteArray patched(QByteArray png, const char* type, const QByteArray& bytes)
@@ -250,59 +240,16 @@ QImage boxMeans(const QImage& source, QSize target)
     return means;
 }
 
-// The most memory the process held above what it held at the start, in bytes: the peak is
-// set back to the present at the start (Linux only; elsewhere nothing is measured).
-class PeakMemory {
-public:
-    PeakMemory()
-    {
-        std::ofstream("/proc/self/clear_refs") << "5";
-        m_start = kibibytes("VmRSS:");
-    }
-    qint64 above() const { return (kibibytes("VmHWM:") - m_start) << 10; }
-
-private:
-    static qint64 kibibytes(const char* field)
-    {
-        std::ifstream status("/proc/self/status");
-        for (std::string word; status >> word;)
-            if (word == field && status >> word)
-                return std::stoll(word);
-        return 0;
-    }
-    qint64 m_start = 0;
-};
-
-// A picture to measure against where Qt is wrong: drawn, or its pixels row by row (one for
-// all of them).
-class Drawn {
-public:
-    Drawn(QImage picture = {})
-        : m_picture(std::move(picture))
-    {
-    }
-    Drawn(std::initializer_list<QRgb> pixels)
-        : m_pixels(pixels)
-    {
-    }
-    Drawn(const QList<QRgb>& pixels)
-        : m_pixels(pixels)
-    {
-    }
-    QImage at(QSize natural) const
-    {
-        if (m_pixels.isEmpty())
-            return m_picture;
-        const int width = m_pixels.size() == 1 ? 1 : natural.width();
-        QImage picture(width, int(m_pixels.size()) / width, QImage::Format_ARGB32);
-        std::copy_n(m_pixels.constData(), m_pixels.size(), reinterpret_cast<QRgb*>(picture.bits()));
-        return picture;
-    }
-
-private:
-    QImage m_picture;
-    QList<QRgb> m_pixels;
-};
+// A figure of the process's memory, in KiB: VmRSS now, or VmHWM the peak since the peak was
+// last set back (Linux only; elsewhere nothing is measured).
+qint64 kibibytes(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string word; status >> word;)
+        if (word == field && status >> word)
+            return std::stoll(word);
+    return 0;
+}
 
 // Tolerances that are outcomes: the picture is not shown.
 constexpr double Damaged = -1;
@@ -337,13 +284,16 @@ void tst_PictureLoader::loads_data()
     // Where Qt reads the file wrong or not at all: a file it reads right that shows the same
     // at target; else null.
     QTest::addColumn<QByteArray>("alike");
-    const auto row
-        = [](const QByteArray& name, const QByteArray& bytes, QSize natural, double tolerance = 0,
-              QSize target = {}, const Drawn& expected = {}, const QByteArray& alike = {}) {
-              QTest::newRow(name) << bytes << natural << tolerance
-                                  << (target.isValid() ? target : natural / 2)
-                                  << expected.at(natural) << alike;
-          };
+    // Drawn by hand: the pixels row by row, or one for all of them.
+    const auto row = [](const QByteArray& name, const QByteArray& bytes, QSize natural,
+                         double tolerance = 0, QSize target = {}, const QList<QRgb>& drawn = {},
+                         const QByteArray& alike = {}) {
+        const int width = drawn.size() == 1 ? 1 : natural.width();
+        QImage expected(width, int(drawn.size()) / width, QImage::Format_ARGB32);
+        std::copy_n(drawn.constData(), drawn.size(), reinterpret_cast<QRgb*>(expected.bits()));
+        QTest::newRow(name) << bytes << natural << tolerance
+                            << (target.isValid() ? target : natural / 2) << expected << alike;
+    };
     const QSize size(64, 32);
     const QByteArray png = encoded(quarters(), "PNG");
     const QByteArray jpeg = encoded(quarters(), "JPEG");
@@ -460,26 +410,24 @@ void tst_PictureLoader::loads_data()
     for (const QImage& kind : { noise({ 4, 6 }).convertToFormat(QImage::Format_RGB888),
              noise(uneven).convertToFormat(QImage::Format_Indexed8),
              noise(uneven).convertToFormat(QImage::Format_Mono) }) // some passes left empty
+        // Reduced, noise is far from Qt's smooth scaling, and its box means are checked exactly.
         for (const QSize at : { kind.size(), kind.size() * 2 / 5 })
             row("interlaced, depth " + QByteArray::number(kind.depth()) + ", "
                     + QByteArray::number(at.width()) + " wide.png",
-                interlaced(kind), kind.size(), 0, at,
-                boxMeans(QImage::fromData(interlaced(kind)), at));
+                interlaced(kind), kind.size(), at == kind.size() ? 0 : 16, at);
     QImage lit(14000, 14000, QImage::Format_Mono);
     lit.fill(1);
     row("interlaced 1-bit, 14000 x 14000.png", interlaced(lit), lit.size(), 0, { 1400, 1400 },
-        lit.copy(0, 0, 1, 1));
+        { 0xffffffff });
     // 16-bit RGB, (0x8080, 0, 0xFFFF) transparent by a tRNS chunk put after the header: not
     // (0x8081, 0, 0xFFFF), the same in 8 bits.
     QImage wide(2, 1, QImage::Format_RGBX64);
     wide.setPixelColor(0, 0, QColor::fromRgba64(0x8080, 0, 0xFFFF));
     wide.setPixelColor(1, 0, QColor::fromRgba64(0x8081, 0, 0xFFFF));
-    QImage onlyThat = wide.convertToFormat(QImage::Format_ARGB32);
-    onlyThat.setPixel(0, 0, 0);
     const QByteArray tRNS = QByteArray::fromHex("0000000674524e5380800000ffff00000000");
     row("16-bit RGB, a colour transparent.png",
         patched(encoded(wide, "PNG").insert(33, tRNS), "tRNS", {}), { 2, 1 }, 0, { 2, 1 },
-        onlyThat);
+        { 0, 0xff8000ff });
     row("claiming too small a window.png",
         patched(encoded(repeated, "PNG"), "IDAT", QByteArray::fromHex("0899")), { 320, 16 }, 1);
     // More than Qt's own allocation limit lets it decode.
@@ -559,11 +507,12 @@ void tst_PictureLoader::loads()
     const auto removeFile = qScopeGuard([&] { std::remove(path.c_str()); });
 
     PictureLoader loader;
-    const PeakMemory memory;
+    std::ofstream("/proc/self/clear_refs") << "5"; // the peak set back to the present
+    const qint64 before = kibibytes("VmRSS:");
     QCOMPARE(loader.open(path), natural.isValid());
     QCOMPARE(loader.naturalSize(), natural);
     const Decoding::Result result = loader.read(target);
-    QCOMPARE_LE(memory.above(), Decoding::Budget);
+    QCOMPARE_LE((kibibytes("VmHWM:") - before) << 10, Decoding::Budget);
     const QImage& image = result.image;
     QCOMPARE(image.isNull(), !natural.isValid() || tolerance < 0);
     if (natural.isValid() && tolerance < 0)

@@ -140,6 +140,17 @@ inline QByteArray gifBytes(const QImage& image, const QList<QColor>& palette)
     return bytes.append("\0\x3B", 2);
 }
 
+// A picture as a file of the format Qt writes ("PNG", "JPG", "BMP").
+inline QByteArray encoded(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, format))
+        qFatal("cannot write a %s picture", format);
+    return bytes;
+}
+
 // A picture of one colour in the given format ("PNG", "JPG", "BMP", "GIF"), as bytes or as a
 // file of the folder.
 inline QByteArray pictureBytes(QSize size, QColor colour = Qt::darkCyan, const char* format = "PNG")
@@ -148,13 +159,9 @@ inline QByteArray pictureBytes(QSize size, QColor colour = Qt::darkCyan, const c
     image.fill(colour);
     if (QByteArray(format) == "GIF")
         return gifBytes(image, { colour });
-    QByteArray encoded;
-    QBuffer buffer(&encoded);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, format))
-        qFatal("cannot write a %s picture", format);
-    return encoded;
+    return encoded(image, format);
 }
+
 inline std::string drawPicture(const TestFolder& dir, const std::string& name, QSize size,
     QColor colour = Qt::darkCyan, const char* format = "PNG")
 {
