@@ -53,7 +53,7 @@ std::array<QRgb, 256> cubeColours()
     for (int r = 0; r < Reds; ++r)
         for (int g = 0; g < Greens; ++g)
             for (int b = 0; b < Blues; ++b)
-                colours[static_cast<std::size_t>((r * Greens + g) * Blues + b)]
+                colours[(std::size_t(r) * Greens + std::size_t(g)) * Blues + std::size_t(b)]
                     = qRgb(r * 255 / (Reds - 1), g * 255 / (Greens - 1), b * 255 / (Blues - 1));
     return colours;
 }

@@ -97,7 +97,7 @@ struct Session {
         if (!alone())
             return {};
         x.click(window, { 130, 88 }, 3, clicks);
-        const QString popup = shown({ window });
+        QString popup = shown({ window });
         x.keys(popup, names);
         return popup;
     }

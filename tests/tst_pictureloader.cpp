@@ -65,7 +65,8 @@ QByteArray interlaced(const QImage& image)
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     const auto write = [](png_structp p, png_bytep data, std::size_t n) {
-        static_cast<QByteArray*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data), n);
+        static_cast<QByteArray*>(png_get_io_ptr(p))
+            ->append(reinterpret_cast<char*>(data), qsizetype(n));
     };
     png_set_write_fn(png, &bytes, write, nullptr);
     const int depth = image.depth();

@@ -120,14 +120,19 @@ private slots:
         // answers its default button, No; closed by an end request, it is cancelled.
         setDialogs(nullptr);
         QString seen;
-        QTimer::singleShot(0, [&seen] {
+        QTimer answer; // owned here, so that no early return leaves a timer behind
+        answer.setSingleShot(true);
+        QMetaObject::Connection first = answer.callOnTimeout([&seen] {
             const auto* m = qobject_cast<QMessageBox*>(qApp->activeModalWidget());
             seen = m->windowTitle() + m->text() + QString(m->textFormat() != Qt::PlainText, '!');
             QTest::keyClick(qApp->activeModalWidget(), Qt::Key_Return);
         });
+        answer.start();
         QCOMPARE(dialogs().messageBox("<b>?", MsgButtons::YesNo, MsgIcon::None), MsgAnswer::No);
         QCOMPARE(seen, "Lumra<b>?");
-        QTimer::singleShot(0, [] { cancelOpenDialogs(); });
+        QObject::disconnect(first);
+        answer.callOnTimeout(cancelOpenDialogs);
+        answer.start();
         QCOMPARE(dialogs().messageBox("?", MsgButtons::OKCancel, MsgIcon::None), MsgAnswer::Cancel);
     }
 

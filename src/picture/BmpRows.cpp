@@ -37,7 +37,7 @@ public:
         : m_mask(mask)
     {
         const int shift = mask != 0 ? std::countr_zero(mask) : 0;
-        const int width = std::bit_width(mask >> shift);
+        const int width = int(std::bit_width(mask >> shift));
         m_down = shift + std::max(width - 8, 0);
         m_up = std::max(8 - width, 0);
     }

@@ -178,7 +178,7 @@ Decoding::Result read(QIODevice& device, const Decoding::Request& request)
         = layout.interlaced ? RowReducer::Order::Scattered : RowReducer::Order::Rows;
     // libpng's two rows (the one decoded and the one before) at their widest, 16-bit RGBA
     // and padded to a whole Adam7 block, then the row handed over.
-    const qint64 libpngRows = 2 * 8 * (qint64(layout.size.width()) + 8);
+    const qint64 libpngRows = 16 * (qint64(layout.size.width()) + 8);
     if (!Decoding::withinBudget(
             RowReducer::bytesFor(request.storedSize, request.target, layout.alpha, order)
             + libpngRows + LibpngFixedBytes + qint64(layout.rowBytes)))
