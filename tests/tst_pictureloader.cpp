@@ -365,6 +365,9 @@ void tst_PictureLoader::loads_data()
     row("bmp, run lengths ending at once.bmp",
         bmpOf({ 14000, 14000 }, 8, 1, grey4.left(16), "0001"), { 14000, 14000 }, 0, { 140, 140 },
         { grey });
+    row("bmp, a million wide.bmp", bmpOf({ 1000000, 1 }, 8, 1, grey4.left(16), "0001"),
+        { 1000000, 1 }, 0, { 1000, 1 }, { grey });
+    row("bmp, a pixel wider.bmp", bmpOf({ 1000001, 1 }, 8, 1, grey4.left(16), "0001"), {});
     row("animated, its first frame.gif", animated, size);
     // Frames cut by the screen, and a frame small on a large screen, which is the picture.
     row("gif, a frame cut.gif", framed(gifBytes(quarters(), Opaque), { 70, 36 }), { 70, 36 }, 3);

@@ -288,7 +288,7 @@ Outcome readRunLengths(
         skipped = std::min(skipped, height - rowsDone - 1);
         if (skipped > 0) {
             expand(layout.palette, indexes.data(), width, row.data());
-            reducer.addRows(row.data(), skipped);
+            reducer.addRows(row.data(), skipped, request.cancel);
         }
         rowsDone += 1 + skipped;
     };

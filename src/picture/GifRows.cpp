@@ -171,7 +171,7 @@ Result read(QIODevice& device, const Decoding::Request& request)
     RowReducer reducer(screen, request.target, palette.alpha());
     // Frame row y onto the screen, after the rows of background above it.
     const auto layRow = [&](int y, const GifPixelType* line) {
-        reducer.addRows(background.data(), top + y - reducer.rowsAdded());
+        reducer.addRows(background.data(), top + y - reducer.rowsAdded(), request.cancel);
         palette.expand(line, width, row.data() + std::size_t(left) * channels);
         reducer.addRow(row.data());
     };
@@ -213,7 +213,7 @@ Result read(QIODevice& device, const Decoding::Request& request)
             layRow(y, interlaced.data() + std::size_t(y) * width);
         }
     }
-    reducer.addRows(background.data(), screen.height() - reducer.rowsAdded());
+    reducer.addRows(background.data(), screen.height() - reducer.rowsAdded(), request.cancel);
     return Result::decoded(reducer.takeResult());
 }
 

@@ -126,7 +126,8 @@ bool PictureLoader::open(const std::string& path)
     if (!opened->format || !opened->device.seek(0))
         return false;
     const std::optional<Decoding::Header> header = opened->format->readHeader(opened->device);
-    if (!header || header->storedSize.isEmpty() || pixelsOf(header->storedSize) > MaxPixels)
+    if (!header || header->storedSize.isEmpty() || pixelsOf(header->storedSize) > MaxPixels
+        || header->storedSize.width() > MaxSide || header->storedSize.height() > MaxSide)
         return false;
     opened->header = *header;
     m_opened = std::move(opened);
@@ -168,6 +169,10 @@ Decoding::Result PictureLoader::read(QSize targetSize, const Decoding::CancelFla
     if (!m_opened->device.seek(0))
         return Result::failed(Outcome::Damaged);
     Result result = m_opened->format->read(m_opened->device, request);
+    // A decode stopped between the steps that look at the flag is as cancelled as one
+    // stopped by a step.
+    if (request.cancelled())
+        return Result::failed(Outcome::Cancelled);
     if (result.outcome != Outcome::Decoded)
         return Result::failed(result.outcome);
     if (result.image.size() != storedTarget)

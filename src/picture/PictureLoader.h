@@ -20,6 +20,10 @@ public:
     // Lumra shows every picture of up to 200 megapixels; a larger one fails like a file that
     // cannot be decoded, so a small file whose header claims a huge picture costs nothing.
     static constexpr qint64 MaxPixels = 200'000'000;
+    // Nor a picture a million pixels wide or high: a row of the widest a BMP may claim would
+    // cost as much as a whole picture, with no chance to stop in between. PNG has the same
+    // limit of its own.
+    static constexpr int MaxSide = 1'000'000;
 
     PictureLoader();
     ~PictureLoader();
@@ -27,7 +31,8 @@ public:
     PictureLoader& operator=(const PictureLoader&) = delete;
 
     // Opens the picture at path (the file system's bytes, not necessarily UTF-8). True only
-    // for a regular file holding a BMP, GIF, JPEG or PNG picture of at most MaxPixels. A
+    // for a regular file holding a BMP, GIF, JPEG or PNG picture of at most MaxPixels and
+    // MaxSide. A
     // picture opened before is closed first, also when this one fails.
     bool open(const std::string& path);
 

@@ -158,9 +158,10 @@ void RowReducer::addRow(const uchar* row)
     advance(1);
 }
 
-void RowReducer::addRows(const uchar* row, int count)
+void RowReducer::addRows(const uchar* row, int count, const Decoding::CancelFlag* cancel)
 {
-    while (count > 0 && m_sourceRow < m_sourceSize.height()) {
+    while (count > 0 && m_sourceRow < m_sourceSize.height()
+        && !(cancel && cancel->load(std::memory_order_relaxed))) {
         const int part = std::min(count, m_bandEnd - m_sourceRow);
         addRepeated(m_sums.data(), row, m_sums.size(), m_channels, quint32(part),
             m_sourceRow == m_bandStart);

@@ -5,6 +5,8 @@
 // sums is kept, so a big picture is never held whole. A picture whose pixels come scattered
 // (an interlaced PNG's passes) keeps a sum for every target pixel instead.
 
+#include "picture/Decoding.h"
+
 #include <QImage>
 #include <QSize>
 #include <QtGlobal>
@@ -38,7 +40,9 @@ public:
 
     // The same row count times over, at the cost of one row a band: the plain rows around a
     // frame, or those a compressed picture skips.
-    void addRows(const uchar* row, int count);
+    // A band of a very wide picture costs as much as a row: set, cancel stops them between
+    // bands, and the picture stays unfinished.
+    void addRows(const uchar* row, int count, const Decoding::CancelFlag* cancel = nullptr);
 
     // The source rows added so far.
     int rowsAdded() const { return m_sourceRow; }

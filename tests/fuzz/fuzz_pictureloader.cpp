@@ -1,14 +1,48 @@
-// The picture loader on any file: it opens only pictures of at most MaxPixels, and what it
-// reads has exactly the size asked for.
+// The picture loader on any file: it opens only pictures of at most MaxPixels, what it reads
+// has exactly the size asked for, and a decode stops within a row of being cancelled.
 
 #include "FuzzSupport.h"
 #include "picture/PictureLoader.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
+#include <thread>
 
 static const std::string pictureFile = fuzz::scratchFolder() / "picture";
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) { return fuzz::startApplication(); }
+
+namespace {
+
+// Reads as the decode ahead does, cancelled if it is not done within a tenth of a second: a file
+// may rightly claim 200 megapixels in a few bytes, and under the sanitizers such a picture
+// takes longer than an input may, but its decode must still end at once when told to.
+Decoding::Result readCancelled(PictureLoader& loader, QSize asked)
+{
+    Decoding::CancelFlag cancel { false };
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    std::thread watch([&] {
+        std::unique_lock lock(mutex);
+        if (!ended.wait_for(lock, std::chrono::milliseconds(100), [&] { return done; }))
+            cancel.store(true);
+    });
+    Decoding::Result result = loader.read(asked, &cancel);
+    {
+        const std::lock_guard lock(mutex);
+        done = true;
+    }
+    ended.notify_all();
+    watch.join();
+    fuzz::check(result.outcome != Decoding::Outcome::Cancelled || cancel.load(),
+        "a decode ends as cancelled only when it was");
+    return result;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -16,14 +50,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PictureLoader loader;
     const QSize natural = loader.open(pictureFile) ? loader.naturalSize() : QSize();
     fuzz::check(loader.isOpen() == !natural.isEmpty()
-            && qint64(natural.width()) * natural.height() <= PictureLoader::MaxPixels,
-        "only a picture of at most MaxPixels opens");
+            && qint64(natural.width()) * natural.height() <= PictureLoader::MaxPixels
+            && natural.width() <= PictureLoader::MaxSide
+            && natural.height() <= PictureLoader::MaxSide,
+        "only a picture of at most MaxPixels and MaxSide opens");
     // Nothing at an empty size; shrunk into the viewer's window (261 x 176); again, since the
     // file stays open, at most 256 x 256.
     const QSize shown
         = natural.scaled(natural.boundedTo({ 261, 176 }), Qt::KeepAspectRatio).expandedTo({ 1, 1 });
     for (const QSize asked : { QSize(), shown, natural.boundedTo({ 256, 256 }) }) {
-        const QImage image = loader.read(asked).image;
+        const Decoding::Result result = readCancelled(loader, asked);
+        const QImage& image = result.image;
+        fuzz::check(image.isNull() == (result.outcome != Decoding::Outcome::Decoded),
+            "a picture comes with its outcome");
         fuzz::check(image.isNull() || (loader.isOpen() && image.size() == asked),
             "a picture is read at the size asked");
     }
