@@ -285,6 +285,7 @@ private slots:
         QTest::newRow("wide, shrunk") << QSize(300, 150) << QRect(0, 50, 200, 100);
         QTest::newRow("tall, shrunk") << QSize(100, 400) << QRect(75, 0, 50, 200);
         QTest::newRow("a line, a pixel high") << QSize(65535, 1) << QRect(0, 99, 200, 1);
+        QTest::newRow("a line, a pixel wide") << QSize(1, 65535) << QRect(99, 0, 1, 200);
         QTest::newRow("22.5 twips high, to even") << QSize(400, 3) << QRect(0, 99, 200, 1);
     }
 
