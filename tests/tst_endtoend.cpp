@@ -237,17 +237,16 @@ void EndToEndTest::exitDuringDecodeAhead()
     // 196 megapixels of a bit each: a small file, long to decode.
     QImage lines(14000, 14000, QImage::Format_Mono);
     lines.fill(1);
-    const QByteArray slow = encoded(lines, "PNG");
+    const std::string slow = encoded(lines, "PNG").toStdString();
     TestFolder scratch;
     QElapsedTimer clock;
     clock.start();
     PictureLoader loader;
-    QVERIFY(loader.open(scratch.file("slow.png", slow.toStdString())));
+    QVERIFY(loader.open(scratch.file("slow.png", slow)));
     QVERIFY(!loader.read({ 176, 176 }).image.isNull());
     const qint64 decode = clock.elapsed();
-
     Session s(m_screen, { { "AutoAdvance", "False" } },
-        [&](TestFolder& folder) { folder.file("a2.png", slow.toStdString()); });
+        [&](TestFolder& folder) { folder.file("a2.png", slow); });
     QTRY_COMPARE_WITH_TIMEOUT(s.caption(), QStringLiteral("a.png"), Patience);
     clock.restart();
     s.keys({ "Escape" });

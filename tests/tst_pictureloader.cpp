@@ -1,10 +1,9 @@
 // The picture loader: the format told by the content, what cannot be shown refused before
-// anything big is allocated, pictures read upright and reduced as Qt would reduce them; the
-// row reducer's box means; and the viewer's black area for a picture it cannot decode.
+// anything big is allocated, pictures read upright and reduced to exactly the box means of
+// the picture, within the budget; and the viewer's black area for a picture it cannot decode.
 
 #include "Support.h"
 #include "picture/PictureLoader.h"
-#include "picture/RowReducer.h"
 
 #include <QImageReader>
 #include <QProcess>
@@ -264,8 +263,6 @@ class tst_PictureLoader : public QObject {
 private slots:
     void loads_data();
     void loads();
-    void reducerGivesBoxMeans_data();
-    void reducerGivesBoxMeans();
     void viewerShowsBlackAndGoesOn();
 
 private:
@@ -535,49 +532,6 @@ void tst_PictureLoader::loads()
     if (whole.size() == natural || !alike.isNull())
         QCOMPARE(
             image.convertToFormat(QImage::Format_ARGB32_Premultiplied), boxMeans(whole, target));
-}
-
-void tst_PictureLoader::reducerGivesBoxMeans_data()
-{
-    QTest::addColumn<QSize>("source");
-    QTest::addColumn<QSize>("target");
-    QTest::addColumn<bool>("alpha");
-    QTest::addColumn<bool>("bottomUp"); // the rows given from the bottom
-
-    QTest::newRow("boxes of 2 and 3 columns and rows")
-        << QSize(7, 5) << QSize(3, 2) << false << false;
-    QTest::newRow("the same with alpha") << QSize(7, 5) << QSize(3, 2) << true << false;
-    QTest::newRow("a wide picture into one pixel") << QSize(200, 3) << QSize(1, 1) << true << false;
-    QTest::newRow("the same bottom up") << QSize(7, 5) << QSize(3, 2) << true << true;
-}
-
-// A busy picture, and one lit pixel at every place in turn: each source pixel counts once, in
-// its own box, and a transparent one lends no colour.
-void tst_PictureLoader::reducerGivesBoxMeans()
-{
-    QFETCH(QSize, source);
-    QFETCH(QSize, target);
-    QFETCH(bool, alpha);
-    QFETCH(bool, bottomUp);
-
-    QList<QImage> pictures = { noise(source, alpha) };
-    for (int at = 0; at < source.width() * source.height(); ++at) {
-        pictures << QImage(source, QImage::Format_ARGB32);
-        pictures.last().fill(alpha ? Qt::transparent : Qt::black);
-        pictures.last().setPixel(at % source.width(), at / source.width(), 0xffffffff);
-    }
-    for (const QImage& picture : pictures) {
-        const QImage rows
-            = picture.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-        RowReducer reducer(source, target, alpha,
-            bottomUp ? RowReducer::Order::RowsFromBottom : RowReducer::Order::Rows);
-        for (int y = 0; y < source.height(); ++y)
-            reducer.addRow(rows.constScanLine(bottomUp ? source.height() - 1 - y : y));
-        const QImage image = reducer.takeResult();
-        QCOMPARE(image.hasAlphaChannel(), alpha);
-        QCOMPARE(
-            image.convertToFormat(QImage::Format_ARGB32_Premultiplied), boxMeans(picture, target));
-    }
 }
 
 // A picture that cannot be decoded leaves the area black, without a message, and the slide

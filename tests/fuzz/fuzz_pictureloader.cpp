@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 
 static const std::string pictureFile = fuzz::scratchFolder() / "picture";
@@ -22,21 +23,17 @@ namespace {
 Decoding::Result readCancelled(PictureLoader& loader, QSize asked)
 {
     Decoding::CancelFlag cancel { false };
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;
-    std::thread watch([&] {
-        std::unique_lock lock(mutex);
-        if (!ended.wait_for(lock, std::chrono::milliseconds(100), [&] { return done; }))
-            cancel.store(true);
-    });
-    Decoding::Result result = loader.read(asked, &cancel);
+    Decoding::Result result;
     {
-        const std::lock_guard lock(mutex);
-        done = true;
+        std::jthread watch([&cancel](const std::stop_token& done) {
+            std::mutex mutex;
+            std::condition_variable_any wait;
+            std::unique_lock lock(mutex);
+            wait.wait_for(lock, done, std::chrono::milliseconds(100), [] { return false; });
+            cancel.store(!done.stop_requested());
+        });
+        result = loader.read(asked, &cancel);
     }
-    ended.notify_all();
-    watch.join();
     fuzz::check(result.outcome != Decoding::Outcome::Cancelled || cancel.load(),
         "a decode ends as cancelled only when it was");
     return result;
