@@ -389,6 +389,7 @@ void tst_PictureLoader::loads_data()
         scattered.setPixelColor(at % 256, at / 256, colours[random.bounded(128)]);
     row("gif, its code table full.gif", gifBytes(scattered, colours), scattered.size(), 3);
     row("caf\xE9.png", png, size, 0, size);
+    row("stretched past the budget.png", png, size, OverBudget, { 20000, 10000 });
     for (int orientation = 2; orientation <= 8; ++orientation) // turned, mirrored or both
         row(QByteArray("oriented " + QByteArray::number(orientation) + ".jpg"),
             oriented(jpeg, orientation), orientation >= 5 ? QSize(32, 64) : size, 3,

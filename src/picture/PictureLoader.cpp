@@ -164,6 +164,8 @@ Decoding::Result PictureLoader::read(QSize targetSize, const Decoding::CancelFla
     // The decoders only reduce. A side asked larger than the picture (a rounding of the
     // screen's scale) is read at the picture's own size and stretched afterwards.
     const Decoding::Request request { stored, storedTarget.boundedTo(stored), cancel };
+    if (request.target != storedTarget && !Decoding::withinBudget(pixelsOf(storedTarget) * 4))
+        return Result::failed(Outcome::OverBudget);
     if (!m_opened->device.seek(0))
         return Result::failed(Outcome::Damaged);
     Result result = m_opened->format->read(m_opened->device, request);
