@@ -52,7 +52,9 @@ bool decode(const std::string& path, int denominator)
     jpeg_read_header(&info, TRUE);
     info.scale_num = 1;
     info.scale_denom = static_cast<unsigned>(denominator);
-    info.out_color_space = JCS_EXT_BGRX;
+    // libjpeg converts no CMYK to RGB: those come out as they are stored, four bytes a pixel.
+    const bool inks = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = inks ? JCS_CMYK : JCS_EXT_BGRX;
     jpeg_start_decompress(&info);
     pixels.resize(std::size_t(info.output_width) * info.output_height * 4);
     while (info.output_scanline < info.output_height) {

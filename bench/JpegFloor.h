@@ -12,8 +12,8 @@ namespace jpegfloor {
 // directions, as Qt's JPEG reader picks it.
 int scaleDenominator(int storedWidth, int storedHeight, int targetWidth, int targetHeight);
 
-// Decodes the file at path at 1/denominator of its size into 32-bit pixels. False on
-// failure.
+// Decodes the file at path at 1/denominator of its size into 32-bit pixels (CMYK ones as
+// they are stored). False on failure.
 bool decode(const std::string& path, int denominator);
 
 } // namespace jpegfloor
