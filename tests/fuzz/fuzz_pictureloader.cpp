@@ -17,9 +17,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) { return fuzz::startApplicati
 
 namespace {
 
-// Reads as the decode ahead does, cancelled if it is not done within a tenth of a second: a file
-// may rightly claim 200 megapixels in a few bytes, and under the sanitizers such a picture
-// takes longer than an input may, but its decode must still end at once when told to.
+// Reads as the decode ahead does, cancelled if it is not done within 10 ms: a file may rightly
+// claim 200 megapixels in a few bytes, and under the sanitizers such a picture takes longer
+// than an input may, but its decode must still end at once when told to. By then a decode
+// has allocated all it will and read hundreds of rows; the rest would only repeat them.
 Decoding::Result readCancelled(PictureLoader& loader, QSize asked)
 {
     Decoding::CancelFlag cancel { false };
@@ -29,7 +30,7 @@ Decoding::Result readCancelled(PictureLoader& loader, QSize asked)
             std::mutex mutex;
             std::condition_variable_any wait;
             std::unique_lock lock(mutex);
-            wait.wait_for(lock, done, std::chrono::milliseconds(100), [] { return false; });
+            wait.wait_for(lock, done, std::chrono::milliseconds(10), [] { return false; });
             cancel.store(!done.stop_requested());
         });
         result = loader.read(asked, &cancel);
