@@ -148,8 +148,11 @@ if [ -f "$build/CMakeCache.txt" ] && ! grep -q "^Qt6_DIR:PATH=$prefix/" "$build/
     rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
 fi
 # Qt's own qt-cmake, which finds the Windows Qt under the cross-build's root path rules.
+# mingw-w64's zlib is linked from its static library, which CMake would pass over for the
+# DLL's import library, so that lumra.exe needs no DLL beside it.
+mingw_lib=/usr/x86_64-w64-mingw32/lib
 "$prefix/bin/qt-cmake" -S "$root" -B "$build" -G Ninja -Wno-dev --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release \
-    -DLUMRA_WERROR=ON -DBUILD_TESTING=$tests >/dev/null
+    -DLUMRA_WERROR=ON -DBUILD_TESTING=$tests -DZLIB_LIBRARY_RELEASE="$mingw_lib/libz.a" >/dev/null
 cmake --build "$build" -j "$jobs"
 exe=$build/lumra.exe
 echo "lumra.exe: $exe"
