@@ -6,7 +6,8 @@
 #                                    the portable lumra-<version>-x64.zip in build-windows-exe
 #   tools/windows-build.sh --check   build and package, then show the sample pictures under Wine
 #                                    and check the window, a move and the options written at the
-#                                    end
+#                                    end; then install the package, open a picture with it as
+#                                    Open with does, upgrade it and remove it
 #   tools/windows-build.sh --tests   build, then run the Qt test programs under Wine
 # Qt and the picture libraries are built once into the cache folder, $LUMRA_WINDOWS_CACHE
 # (~/.cache/lumra-windows when unset); later runs reuse them and only build Lumra, into
@@ -207,8 +208,10 @@ if [ "$mode" != tests ]; then
 fi
 
 # Wine in a prefix of its own under the build folder, with no display of its own, no Mono
-# and no Gecko prompts.
-export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# and no Gecko prompts, and without the menu entries and file types Wine would otherwise
+# copy to this machine's desktop from what is installed in it.
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -218,8 +221,14 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 
 if [ "$mode" = check ]; then
+    # The same package a version later, to show that it replaces the first.
+    newer=$(awk -F . '{ printf "%d.%d.%d", $1, $2, $3 + 1 }' <<<"$version")
+    newer_msi=$build/check-upgrade/lumra-$newer-x64.msi
+    mkdir -p "$build/check-upgrade"
+    rm -f "$newer_msi"
+    make_msi "$newer" "$newer_msi"
     say "Checking lumra.exe under Wine"
-    "$root/tools/windows/check-exe.sh" "$exe" "$root/samples" "$build/check"
+    "$root/tools/windows/check-exe.sh" "$exe" "$root/samples" "$build/check" "$msi" "$newer_msi"
     echo "Screenshots: $build/check"
     exit 0
 fi
