@@ -2,8 +2,12 @@
 # Cross-builds Lumra for 64-bit Windows: a static lumra.exe, made with Debian's mingw-w64
 # compilers against a static Qt built from Debian's own Qt source.
 #   tools/windows-build.sh           build (the first run takes about half an hour)
-#   tools/windows-build.sh --check   build, then show the sample pictures under Wine and check
-#                                    the window, a move and the options written at the end
+#   tools/windows-build.sh --msi     build, then make the installer lumra-<version>-x64.msi and
+#                                    the portable lumra-<version>-x64.zip in build-windows-exe
+#   tools/windows-build.sh --check   build and package, then show the sample pictures under Wine
+#                                    and check the window, a move and the options written at the
+#                                    end; then install the package, open a picture with it as
+#                                    Open with does, upgrade it and remove it
 #   tools/windows-build.sh --tests   build, then run the Qt test programs under Wine
 # Qt and the picture libraries are built once into the cache folder, $LUMRA_WINDOWS_CACHE
 # (~/.cache/lumra-windows when unset); later runs reuse them and only build Lumra, into
@@ -18,10 +22,11 @@ jobs=$(nproc)
 mode=build
 case "${1:-}" in
 '') ;;
+--msi) mode=msi ;;
 --check) mode=check ;;
 --tests) mode=tests ;;
 *)
-    echo "usage: tools/windows-build.sh [--check | --tests]" >&2
+    echo "usage: tools/windows-build.sh [--msi | --check | --tests]" >&2
     exit 2
     ;;
 esac
@@ -148,16 +153,65 @@ if [ -f "$build/CMakeCache.txt" ] && ! grep -q "^Qt6_DIR:PATH=$prefix/" "$build/
     rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
 fi
 # Qt's own qt-cmake, which finds the Windows Qt under the cross-build's root path rules.
+# mingw-w64's zlib is linked from its static library, which CMake would pass over for the
+# DLL's import library, so that lumra.exe needs no DLL beside it.
+mingw_lib=/usr/x86_64-w64-mingw32/lib
 "$prefix/bin/qt-cmake" -S "$root" -B "$build" -G Ninja -Wno-dev --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release \
-    -DLUMRA_WERROR=ON -DBUILD_TESTING=$tests >/dev/null
+    -DLUMRA_WERROR=ON -DBUILD_TESTING=$tests -DZLIB_LIBRARY_RELEASE="$mingw_lib/libz.a" >/dev/null
 cmake --build "$build" -j "$jobs"
 exe=$build/lumra.exe
 echo "lumra.exe: $exe"
 [ "$mode" = build ] && exit 0
 
+# The packages hold what a user needs: the program and its help, stripped of the debugging
+# sections Qt's static libraries bring. A DLL that the cross-build's own libraries provide
+# would have to travel with the program; only Windows' own may be imported.
+package_files() { # folder: fills it as Program Files\Lumra is laid out
+    local folder=$1 dll
+    rm -rf "$folder" && mkdir -p "$folder/Help"
+    x86_64-w64-mingw32-strip -o "$folder/lumra.exe" "$exe"
+    cp "$root/Help/Lumra.htm" "$folder/Help/"
+    for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p'); do
+        if [ -n "$(find "$mingw_lib" "$prefix/bin" -maxdepth 1 -iname "$dll" 2>/dev/null)" ]; then
+            echo "windows-build.sh: lumra.exe needs $dll, which Windows does not have" >&2
+            exit 1
+        fi
+    done
+}
+make_msi() { # version output.msi: the installer of dist/windows/lumra.wxs for the staged files
+    local version=$1 output=$2 log icon
+    # wixl takes the files' names relative to the folder it runs in, and ignores what it does
+    # not know with a warning: any message fails the package.
+    icon=$(realpath --relative-to="$stage" "$root/icons/lumra.ico")
+    log=$(cd "$stage" && wixl -a x64 -D Version="$version" -D ExeFile=lumra.exe \
+        -D HelpFile=Help/Lumra.htm -D IconFile="$icon" -o "$output" "$root/dist/windows/lumra.wxs" \
+        2>&1) || true
+    if [ -n "$log" ] || [ ! -f "$output" ]; then
+        printf 'windows-build.sh: wixl did not make %s:\n%s\n' "$output" "$log" >&2
+        exit 1
+    fi
+}
+if [ "$mode" != tests ]; then
+    # The version is the project's, as CMake read it.
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+    say "Packaging Lumra $version"
+    stage=$build/package/Lumra
+    package_files "$stage"
+    msi=$build/lumra-$version-x64.msi zip=$build/lumra-$version-x64.zip
+    rm -f "$msi" "$zip"
+    make_msi "$version" "$msi"
+    # The portable folder: the same files in a Lumra folder, to unpack anywhere.
+    (cd "$build/package" && zip -qr -X "$zip" Lumra)
+    echo "installer: $msi"
+    echo "portable: $zip"
+    [ "$mode" = msi ] && exit 0
+fi
+
 # Wine in a prefix of its own under the build folder, with no display of its own, no Mono
-# and no Gecko prompts.
-export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# and no Gecko prompts, and without the menu entries and file types Wine would otherwise
+# copy to this machine's desktop from what is installed in it.
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -167,8 +221,14 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 
 if [ "$mode" = check ]; then
+    # The same package a version later, to show that it replaces the first.
+    newer=$(awk -F . '{ printf "%d.%d.%d", $1, $2, $3 + 1 }' <<<"$version")
+    newer_msi=$build/check-upgrade/lumra-$newer-x64.msi
+    mkdir -p "$build/check-upgrade"
+    rm -f "$newer_msi"
+    make_msi "$newer" "$newer_msi"
     say "Checking lumra.exe under Wine"
-    "$root/tools/windows/check-exe.sh" "$exe" "$root/samples" "$build/check"
+    "$root/tools/windows/check-exe.sh" "$exe" "$root/samples" "$build/check" "$msi" "$newer_msi"
     echo "Screenshots: $build/check"
     exit 0
 fi

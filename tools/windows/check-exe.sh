@@ -2,7 +2,8 @@
 # Shows the sample pictures with lumra.exe under Wine on a virtual screen and checks what a
 # user would see: the window at the bottom right with a sample picture in it, Page Down
 # moving to another picture, and Escape closing it with the changed option in the registry.
-#   tools/windows/check-exe.sh lumra.exe samples-folder work-folder
+#   tools/windows/check-exe.sh lumra.exe samples-folder work-folder [lumra.msi newer.msi]
+# With the two packages it then checks the installer too (the last section).
 # WINEPREFIX names a prepared Wine prefix. Screenshots are left in the work folder.
 set -euo pipefail
 
@@ -136,3 +137,179 @@ for option in Sorted Reverse StayOnTop Transparent; do
     echo "$stored" | grep -qE "^ +$option " && fail "$option was written, though unchanged"
 done
 echo "check: passed"
+
+# ---- The installer ----
+# With a package and a newer one (check-exe.sh lumra.exe samples work lumra.msi newer.msi), the
+# program is installed as a user would install it: quietly with msiexec, then what it put in
+# place is looked at, a picture is opened through the Open with command line it registered,
+# the newer package replaces it, and removing that leaves nothing but the user's options.
+check_install() { # package newer-package
+    local msi=$1 newer_msi=$2
+    local classes='HKLM\Software\Classes'
+    local program=$WINEPREFIX/drive_c/Program\ Files/Lumra
+    # Lumra's own keys, and each picture type's offer of it: the types of the samples.
+    local application=$classes\\Applications\\lumra.exe verb=$classes\\Directory\\shell\\Lumra
+    local keys=("$application" "$verb")
+    local types=() type
+    for type in $(find "$samples" -maxdepth 1 -type f -name '*.*' | sed 's/.*\.//' | sort -u); do
+        types+=("$type")
+        keys+=("$classes\\.$type\\OpenWithList\\lumra.exe")
+    done
+
+    msiexec() { # action package-or-product-code: quietly, then waits for Wine to settle
+        local what=$2
+        [ -f "$what" ] && what=$("$wine" winepath -w "$what")
+        "$wine" msiexec "$1" "$what" /qn >/dev/null 2>&1 || return
+        "$wineserver" -w
+    }
+    # reg query writes a value as "    name    REG_type    data", and a default never set as
+    # "(value not set)", which is taken here as no default, as when the key is missing.
+    value() { # key [name]: the data of a value, or of the key's default; fails when absent
+        local which=(/ve) found
+        [ -n "${2:-}" ] && which=(/v "$2")
+        found=$("$wine" reg query "$1" "${which[@]}" 2>/dev/null) || return
+        tr -d '\r' <<<"$found" | awk -F '    ' 'NF >= 3 && $1 == "" {
+            if ($2 != "(Default)" || $4 != "(value not set)") print $4; exit }'
+    }
+    has_key() { "$wine" reg query "$1" >/dev/null 2>&1; }
+    lumra_subkeys() { # key name-value value...: the name and those values of each subkey of key
+        local key=$1 name=$2 #                       whose name-value is Lumra, one a line
+        shift 2
+        "$wine" reg query "$key" /s 2>/dev/null | tr -d '\r' | awk -F '    ' -v name="$name" \
+            -v wanted="$*" '
+            function flush(i, line) {
+                if (v[name] == "Lumra") {
+                    line = subkey
+                    for (i = 1; i <= n; i++) line = line " " v[w[i]]
+                    print line
+                }
+                delete v
+            }
+            BEGIN { n = split(wanted, w, " ") }
+            /^HKEY/ { flush(); k = split($0, part, "\\"); subkey = part[k] }
+            NF >= 3 && $1 == "" { v[$2] = $4 }
+            END { flush() }'
+    }
+    products() { # product code, version and maker of each product named Lumra
+        lumra_subkeys 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' DisplayName \
+            DisplayVersion Publisher
+    }
+    shortcut() { find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Lumra.lnk' | head -1; }
+    defaults() { # each picture type's own default, which Lumra leaves as it is
+        for type in "${types[@]}"; do
+            echo ".$type=$(value "HKCR\\.$type" || true)"
+        done
+    }
+
+    # A package left by a check that stopped half way goes first.
+    local code
+    for code in $(products | cut -d ' ' -f 1); do
+        msiexec /x "$code" || true
+    done
+    local before
+    before=$(defaults)
+
+    msiexec /i "$msi" || fail "msiexec /i $msi failed"
+    local installed
+    installed=$(products)
+    echo "installed: $installed"
+    [ "$(wc -l <<<"$installed")" = 1 ] || fail "not one product named Lumra after installing"
+    local version maker own_version
+    read -r _ version maker <<<"$installed"
+    own_version=$("$wine" "$program/lumra.exe" --version | tr -d '\r')
+    [ "Lumra $version" = "$own_version" ] ||
+        fail "Apps and Features says version $version, the program says $own_version"
+    [ "$maker" = Morvanell ] || fail "Apps and Features names $maker as the maker"
+    [ -s "$program/Help/Lumra.htm" ] || fail "Help\\Lumra.htm is not installed"
+    [ -n "$(shortcut)" ] || fail "no Start menu shortcut"
+    # The icon Apps and Features shows, which Windows Installer keeps a copy of.
+    local icon
+    icon=$(lumra_subkeys "$classes\\Installer\\Products" ProductName ProductIcon |
+        cut -d ' ' -f 2-)
+    [ -n "$icon" ] || fail "no product icon for Apps and Features"
+    [ "$(identify -format '%m\n' "$("$wine" winepath -u "$icon")" 2>/dev/null | head -1)" = ICO ] ||
+        fail "the product icon $icon is not an icon"
+
+    # Open with: how to open a picture and which types, each type offering Lumra, none made
+    # Lumra's; the folders' verb starts it the same way.
+    local open
+    open=$(value "$application\\shell\\open\\command") || fail "no Open with command"
+    [ "$open" = "\"$("$wine" winepath -w "$program/lumra.exe")\" \"%1\"" ] ||
+        fail "the Open with command is $open"
+    for type in "${types[@]}"; do
+        value "$application\\SupportedTypes" ".$type" >/dev/null ||
+            fail ".$type is not among Lumra's supported types"
+        has_key "$classes\\.$type\\OpenWithList\\lumra.exe" || fail ".$type does not offer Lumra"
+    done
+    [ "$(defaults)" = "$before" ] || fail "a picture type's default changed: $(defaults)"
+    [ "$(value "$verb" || true)" = "Show pictures with Lumra" ] ||
+        fail "no Show pictures with Lumra on folders"
+    [ "$(value "$verb\\command" || true)" = "$open" ] ||
+        fail "the folders' command is not $open"
+    echo "registered: Open with $open for ${types[*]}, and on folders"
+
+    # The installed program opens a picture in a folder with a space in its name as Explorer
+    # would: the registered command line, the picture's name in place of %1, run by cmd.
+    local picture folder="$work/Open with"
+    picture=$(find "$samples" -maxdepth 1 -type f | sort | tail -1)
+    rm -rf "$folder" && mkdir -p "$folder" && cp "$picture" "$folder/"
+    picture=$(basename "$picture")
+    printf '@%s\r\n' "${open//%1/$("$wine" winepath -w "$folder/$picture")}" \
+        >"$work/open-with.bat"
+    QT_QPA_PLATFORM=windows:fontengine=freetype "$wine" cmd /c \
+        "$("$wine" winepath -w "$work/open-with.bat")" >"$work/open-with.log" 2>&1 &
+    lumra=$!
+    window=
+    for _ in $(seq 300); do
+        window=$(caption_window) && [ -n "$window" ] && break
+        sleep 0.1
+    done
+    [ -n "$window" ] || fail "the Open with command showed no picture (log: $work/open-with.log)"
+    sleep 1
+    import -window root "$work/open-with.png"
+    local opened
+    opened=$(shown "$work/open-with.png") ||
+        fail "opened with Lumra, the window shows none of the samples"
+    [[ $opened == "$picture" && $(caption) == "$picture" ]] ||
+        fail "opened with Lumra, $picture shows as $opened under the caption $(caption)"
+    echo "opened with Lumra: $opened"
+    # An option of the user's (the slide show's pace, 2 seconds) for the removal to keep.
+    local x y
+    read -r x y _ _ < <(geometry)
+    xdotool mousemove $((x + 60)) $((y + 10)) click 1 sleep 0.5 key 2 Escape
+    for _ in $(seq 100); do
+        kill -0 "$lumra" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$lumra" 2>/dev/null && fail "Escape did not close the installed viewer"
+    lumra=
+    "$wineserver" -w
+    [ "$(value "$key" AutoAdvanceSeconds || true)" = 2 ] ||
+        fail "the installed viewer saved no option"
+
+    # The newer package replaces this one.
+    msiexec /i "$newer_msi" || fail "msiexec /i $newer_msi failed"
+    local upgraded
+    upgraded=$(products)
+    echo "upgraded: $upgraded"
+    [[ $(wc -l <<<"$upgraded") == 1 && ${upgraded%% *} != "${installed%% *}" ]] ||
+        fail "the newer package did not replace the first"
+    [ -f "$program/lumra.exe" ] || fail "lumra.exe went with the upgrade"
+
+    # Removed: every file and key gone but the user's options.
+    msiexec /x "$newer_msi" || fail "msiexec /x $newer_msi failed"
+    [ -z "$(products)" ] || fail "Lumra is still in Apps and Features"
+    [ ! -e "$program" ] || fail "$program is still there"
+    [ -z "$(shortcut)" ] || fail "the Start menu shortcut is still there"
+    local stale
+    for stale in "${keys[@]}"; do
+        ! has_key "$stale" || fail "$stale is still in the registry"
+    done
+    [ "$(defaults)" = "$before" ] || fail "a picture type's default changed: $(defaults)"
+    [ "$(value "$key" AutoAdvanceSeconds || true)" = 2 ] ||
+        fail "the user's options went with Lumra"
+    echo "removed: the files, the shortcut and the keys, the options kept"
+    echo "check: the installer passed"
+}
+[ -n "${4:-}" ] && check_install "$4" "$5"
+exit 0
