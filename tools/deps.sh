@@ -31,11 +31,13 @@ for group in "$@"; do
     # tools/windows-build.sh: mingw-w64 and Windows' zlib for the cross-build, dpkg-dev and
     # patch to unpack and mend the Debian sources it builds, nasm for libjpeg-turbo's SIMD
     # code, Wine to run the result, and for --check a virtual screen, key presses
-    # (xdotool) and the screenshot (import); for --msi, wixl (of msitools) to make the installer
-    # and zip for the portable folder.
+    # (xdotool), the screenshot (import), the program file's icon and version information
+    # read back (wrestool and icotool of icoutils) and the About box's version read off the
+    # screen (tesseract); for --msi, wixl (of msitools) to make the installer and zip for the
+    # portable folder.
     windows)
         lumra_packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev patch nasm wine64
-            xvfb x11-utils xdotool imagemagick wixl zip)
+            xvfb x11-utils xdotool imagemagick icoutils tesseract-ocr wixl zip)
         ;;
     # package.sh: dpkg-shlibdeps for the package's dependencies and file, which it calls.
     package) lumra_packages+=(dpkg-dev file desktop-file-utils appstream) ;;

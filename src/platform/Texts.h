@@ -2,6 +2,8 @@
 
 // Texts the program writes in more than one place.
 
+#include "system/ProgramVersion.h"
+
 #include <QString>
 
 namespace Texts {
@@ -12,10 +14,8 @@ inline const QString ProgramName = QStringLiteral("Lumra");
 // The line break inside the texts the program shows and keeps.
 inline const QString CRLF = QStringLiteral("\r\n");
 
-// The version as the About box, --version and the application object give it: "1.0".
-inline QString version()
-{
-    return QStringLiteral("%1.%2").arg(LUMRA_VERSION_MAJOR).arg(LUMRA_VERSION_MINOR);
-}
+// The version as the About box, --version and the application object give it: "1.0". On
+// Windows it is the one the program file records.
+inline QString version() { return QString::fromStdString(sys::programVersion()); }
 
 } // namespace Texts

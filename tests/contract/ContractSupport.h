@@ -21,6 +21,10 @@ namespace contract {
 
 namespace fs = std::filesystem;
 
+// A name in the file system's bytes as a path. On Windows those bytes are UTF-8 (the
+// manifest's code page), which a plain string would be read as the C locale's.
+inline fs::path bytes(const std::string& name) { return std::u8string(name.begin(), name.end()); }
+
 // A folder of its own under the system's temporary folder, removed with everything in it.
 class TemporaryFolder {
 public:
@@ -40,15 +44,15 @@ public:
     TemporaryFolder& operator=(const TemporaryFolder&) = delete;
 
     std::string path() const { return m_path.string(); }
-    std::string path(const std::string& name) const { return (m_path / name).string(); }
+    std::string path(const std::string& name) const { return (m_path / bytes(name)).string(); }
     std::string file(const std::string& name, const std::string& content = "x") const
     {
-        std::ofstream(m_path / name, std::ios::binary) << content;
+        std::ofstream(m_path / bytes(name), std::ios::binary) << content;
         return path(name);
     }
     std::string folder(const std::string& name) const
     {
-        fs::create_directory(m_path / name);
+        fs::create_directory(m_path / bytes(name));
         return path(name);
     }
 
@@ -61,7 +65,7 @@ private:
 inline bool makeLink(const std::string& target, const std::string& link)
 {
     std::error_code error;
-    fs::create_symlink(target, link, error);
+    fs::create_symlink(bytes(target), bytes(link), error);
     return !error;
 }
 

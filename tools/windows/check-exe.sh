@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Shows the sample pictures with lumra.exe under Wine on a virtual screen and checks what a
-# user would see: the window at the bottom right with a sample picture in it, Page Down
-# moving to another picture, and Escape closing it with the changed option in the registry.
+# Checks lumra.exe as Windows and a user would meet it. First the program file itself: its
+# icon, its version information and its manifest. Then it shows the sample pictures under
+# Wine on a virtual screen: the window at the bottom right with a sample picture in it, Page
+# Down moving to another picture, the About box's version read off the screen, and Escape
+# closing it with the changed option in the registry.
 #   tools/windows/check-exe.sh lumra.exe samples-folder work-folder [lumra.msi newer.msi]
 # With the two packages it then checks the installer too (the last section).
 # WINEPREFIX names a prepared Wine prefix. Screenshots are left in the work folder.
@@ -18,6 +20,45 @@ fail() {
     echo "check: $*" >&2
     exit 1
 }
+
+# The version the program was built as, in the one place it is written.
+version=$(sed -n 's/^project(Lumra VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
+[[ $version =~ ^[0-9]+\.[0-9]+$ ]] || fail "no major.minor version in CMakeLists.txt"
+quad=$version.0.0
+
+# The icon Explorer shows: the program file's first icon group, in the four sizes.
+group=$(wrestool --list --type=14 "$exe" | sed -n '1s/.*--name=\([^ ]*\).*/\1/p')
+[ -n "$group" ] || fail "lumra.exe has no icon"
+wrestool --extract --type=14 --name="$group" "$exe" >"$work/icon.ico"
+sizes=$(icotool --list "$work/icon.ico" | sed -n 's/.*--width=\([0-9]*\).*/\1/p' | sort -n | xargs)
+[ "$sizes" = "16 32 48 256" ] || fail "the icon has the sizes $sizes, not 16 32 48 256"
+echo "icon: $sizes pixels"
+
+# The version information: the numbers Windows compares and the texts Explorer shows.
+wrestool --extract --raw --type=16 "$exe" >"$work/version.res"
+[ -s "$work/version.res" ] || fail "lumra.exe has no version information"
+read -r file_ms file_ls product_ms product_ls < <(od -An -v -tx4 -w4 "$work/version.res" |
+    awk '$1 == "feef04bd" {found = NR} found && NR >= found + 2 && NR <= found + 5 {printf "%s ", $1}
+        END {print ""}')
+[ -n "${product_ls:-}" ] || fail "the version information holds no fixed numbers"
+dotted() { printf '%d.%d.%d.%d' $((0x$1 >> 16)) $((0x$1 & 0xffff)) $((0x$2 >> 16)) $((0x$2 & 0xffff)); }
+[ "$(dotted "$file_ms" "$file_ls")" = "$quad" ] || fail "the file version is $(dotted "$file_ms" "$file_ls")"
+[ "$(dotted "$product_ms" "$product_ls")" = "$quad" ] ||
+    fail "the product version is $(dotted "$product_ms" "$product_ls")"
+# Each text follows its name among the resource's UTF-16 strings.
+texts=$(strings --encoding=l --bytes=1 "$work/version.res")
+for pair in "ProductName=Lumra" "CompanyName=Morvanell" "FileDescription=Lumra picture viewer" \
+    "FileVersion=$quad" "ProductVersion=$quad" "OriginalFilename=lumra.exe"; do
+    value=$(awk -v name="${pair%%=*}" 'found {print; exit} $0 == name {found = 1}' <<<"$texts")
+    [ "$value" = "${pair#*=}" ] || fail "the version information's ${pair%%=*} is \"$value\""
+done
+echo "version information: $quad, $(awk 'found {print; exit} $0 == "FileDescription" {found = 1}' <<<"$texts")"
+
+# The manifest: sharp on every monitor, and UTF-8 for the 8-bit calls.
+manifest=$(wrestool --extract --raw --type=24 "$exe")
+grep -q '<activeCodePage[^>]*>UTF-8<' <<<"$manifest" || fail "the manifest asks for no UTF-8 code page"
+grep -q '<dpiAwareness[^>]*>PerMonitorV2<' <<<"$manifest" || fail "the manifest is not per-monitor"
+echo "manifest: UTF-8 code page, per-monitor DPI"
 
 for screen in $(seq 70 99); do
     [ -e "/tmp/.X$screen-lock" ] || break
@@ -117,6 +158,31 @@ next=$(shown "$work/next.png") || fail "after Page Down the window shows none of
 [ "$next" != "$first" ] || fail "Page Down left $first in the window"
 [ "$next" = "$(caption)" ] || fail "the window shows $next under the caption $(caption)"
 echo "after Page Down: $next"
+
+# The About box, from the popup menu as a user opens it (its last item but one), and its
+# version label read off the screen by OCR: what the program file's version information says.
+xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 3 sleep 0.5 key Up Up Return
+about=
+for _ in $(seq 100); do
+    about=$(xdotool search --onlyvisible --name '^About Lumra$' 2>/dev/null | head -1) &&
+        [ -n "$about" ] && break
+    sleep 0.1
+done
+[ -n "$about" ] || fail "the popup menu's About item opened no About box"
+sleep 1 # the first paint
+import -window "$about" "$work/about.png"
+# Enlarged, the box's small bold type reads reliably.
+convert "$work/about.png" -colorspace Gray -resize 400% "$work/about-large.png"
+label=$(tesseract "$work/about-large.png" - 2>/dev/null | grep -a '^Version' | head -1) || true
+echo "About box: $label"
+[ "$label" = "Version $version" ] || fail "the About box shows \"$label\", not \"Version $version\""
+xdotool key Escape
+for _ in $(seq 100); do
+    xdotool search --onlyvisible --name '^About Lumra$' >/dev/null 2>&1 || break
+    sleep 0.1
+done
+xdotool search --onlyvisible --name '^About Lumra$' >/dev/null 2>&1 && fail "Escape left the About box open"
+xdotool mousemove $((x + 60)) $((y + 10)) click 1 sleep 0.5
 
 # One option changed (the slide show's pace, digit 5), then Escape: the viewer closes and
 # saves what changed.
