@@ -36,8 +36,10 @@ for group in "$@"; do
         lumra_packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev patch nasm wine64
             xvfb x11-utils xdotool imagemagick)
         ;;
-    # package.sh: dpkg-shlibdeps for the package's dependencies and file, which it calls.
-    package) lumra_packages+=(dpkg-dev file desktop-file-utils appstream) ;;
+    # package.sh: dpkg-shlibdeps for the package's dependencies and file, which it calls; the
+    # validators of tools/check-install.sh; lintian, which checks the package against Debian's
+    # rules, and man-db, whose man it checks the manual page with.
+    package) lumra_packages+=(dpkg-dev file desktop-file-utils appstream lintian man-db) ;;
     *)
         echo "deps.sh: unknown group $group" >&2
         exit 2
