@@ -17,5 +17,7 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 tools/check-install.sh "$root" /usr
+# Debian's own checks: any error or warning fails the package.
+lintian --fail-on error,warning "$deb"
 echo "Depends: $(dpkg-deb -f "$deb" Depends)"
 echo "Package: $deb"

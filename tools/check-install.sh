@@ -21,6 +21,9 @@ for size in 16 32 48; do
     expect "share/icons/hicolor/${size}x${size}/apps/lumra.png"
 done
 expect share/icons/hicolor/scalable/apps/lumra.svg
+expect share/man/man1/lumra.1.gz
+expect share/doc/lumra/copyright
+expect share/doc/lumra/changelog.Debian.gz
 if [ -L "$base/bin/lumra" ] && [ "$(readlink "$base/bin/lumra")" != "../lib/lumra/lumra" ]; then
     echo "bin/lumra does not lead to the program folder: $(readlink "$base/bin/lumra")"
     status=1

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what Lumra needs on Debian 12, when it is missing. Run by run.sh, test.sh, bench.sh
 # and package.sh, each naming the groups it needs beyond the build:
-#   tools/deps.sh [display] [bench] [test] [package] [windows]
+#   tools/deps.sh [--no-build] [display] [bench] [test] [package] [windows] [installed]
+# --no-build leaves the build out, for a machine that runs the installed package only.
 # Every package is here because a command of the project uses it; tools/fresh-machine.sh
 # proves the list on a new Debian root.
 set -euo pipefail
@@ -9,10 +10,14 @@ set -euo pipefail
 # The build: the compiler and generator, Qt, libpng, giflib and libjpeg for the PNG, GIF and
 # JPEG rows and xcb for the window manager's records (system/WindowManager).
 lumra_packages=(cmake ninja-build g++ qt6-base-dev libpng-dev libgif-dev libjpeg-dev libxcb1-dev)
+if [ "${1:-}" = --no-build ]; then
+    lumra_packages=()
+    shift
+fi
 for group in "$@"; do
     case "$group" in
-    # run.sh without a display: the virtual screen, its wait (xdpyinfo), its grey desktop
-    # (xsetroot) and the screenshot (import).
+    # tools/headless.sh (run.sh without a display): the virtual screen, its wait (xdpyinfo),
+    # its grey desktop (xsetroot) and the screenshot (import).
     display) lumra_packages+=(xvfb x11-utils x11-xserver-utils imagemagick) ;;
     # The benchmarks (built by test.sh too): Google Benchmark (libjpeg for the baselines and
     # giflib for the big test pictures come with the build).
@@ -39,8 +44,12 @@ for group in "$@"; do
         lumra_packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev patch nasm wine64
             xvfb x11-utils xdotool imagemagick icoutils tesseract-ocr wixl zip)
         ;;
-    # package.sh: dpkg-shlibdeps for the package's dependencies and file, which it calls.
-    package) lumra_packages+=(dpkg-dev file desktop-file-utils appstream) ;;
+    # package.sh: dpkg-shlibdeps for the package's dependencies and file, which it calls; the
+    # validators of tools/check-install.sh; lintian, which checks the package against Debian's
+    # rules, and man-db, whose man it checks the manual page with.
+    package) lumra_packages+=(dpkg-dev file desktop-file-utils appstream lintian man-db) ;;
+    # tools/fresh-machine.sh --package, where the package is installed: man-db for man -w.
+    installed) lumra_packages+=(man-db) ;;
     *)
         echo "deps.sh: unknown group $group" >&2
         exit 2

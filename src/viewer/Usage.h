@@ -1,6 +1,7 @@
 #pragma once
 
-// What "lumra --help" and "lumra --version" print.
+// What "lumra --help" and "lumra --version" print. The help is the text of Usage.txt, from
+// which the build also makes the manual page's synopsis, description and options.
 
 #include <optional>
 #include <string>
