@@ -13,10 +13,13 @@
 
 #include <QMessageBox>
 
-static QString executable(const TestFolder& dir, const std::string& name, const std::string& script)
+// A program of the folder, a copy of tests/support's stand-in (a batch file on Windows): it
+// writes its arguments, each followed by "|", into the file "out" beside itself.
+static QString standIn(const TestFolder& dir, const std::string& name)
 {
-    ::chmod(dir.file(name, "#!/bin/sh\n" + script).c_str(), 0700);
-    return QString::fromStdString(dir.path(name));
+    QString program = QDir::fromNativeSeparators(QString::fromStdString(dir.path(name)));
+    program += QFileInfo(LUMRA_STAND_IN).fileName().remove("stand-in"); // its suffix, if any
+    return QFile::copy(LUMRA_STAND_IN, program) ? program : QString();
 }
 
 class PlatformTest : public QObject {
@@ -30,7 +33,7 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QStringList>("started"); // the program, then its arguments
         QTest::addColumn<QString>("opened"); // by the desktop; neither: refused
-        const QString tool = executable(m_bin, "tool", ""), runMe = executable(m_bin, "run me", "");
+        const QString tool = standIn(m_bin, "tool"), runMe = standIn(m_bin, "run me");
         const QString page = QString::fromStdString(m_bin.file("page.htm"));
         QTest::newRow("blocked") << "CMD.EXE" << QStringList() << "";
         QTest::newRow("blocked: the last, any case") << " Restore.Exe " << QStringList() << "";
@@ -65,12 +68,8 @@ private slots:
 
     void realLauncher()
     {
-        TestFolder dir;
-        const std::string out = dir.path("out");
-        QCOMPARE(::mkfifo(out.c_str(), 0600), 0);
-        const QString program = executable(dir, "echo", "printf '%s|' \"$@\" > '" + out + "'\n");
-        QVERIFY(programLauncher().startProgram(program, { "a b", "$(id)" }));
-        QCOMPARE(readAll(QString::fromStdString(out)), "a b|$(id)|"); // waits for the program
+        QVERIFY(programLauncher().startProgram(standIn(m_bin, "echo"), { "a b", "$(id)" }));
+        QTRY_COMPARE(readAll(QString::fromStdString(m_bin.path("out"))).trimmed(), "a b|$(id)|");
     }
 
     void errorReports()
@@ -111,11 +110,12 @@ private slots:
     void dialogBoxes()
     {
         ScriptedDialogs scripted;
-        scripted.answerFolder(QStringLiteral("/srv"));
-        QCOMPARE(zbasBrowseForFolder::BrowseForFolder("/home/ann/", "Pick"), "/srv/");
-        QCOMPARE(zbasBrowseForFolder::BrowseForFolder("/", "Pick"), ""); // cancelled
-        QCOMPARE(scripted.shown().at(0).title, "/home/ann"); // without its separator
-        QCOMPARE(scripted.shown().at(1).title, "/"); // but the root keeps its own
+        const auto native = [](const char* path) { return QDir::toNativeSeparators(path); };
+        scripted.answerFolder(QStringLiteral("/srv")); // as Qt gives folders on every system
+        QCOMPARE(zbasBrowseForFolder::BrowseForFolder(native("/usr/"), "Pick"), native("/srv/"));
+        QCOMPARE(zbasBrowseForFolder::BrowseForFolder(native("/"), "Pick"), ""); // cancelled
+        QCOMPARE(scripted.shown().at(0).title, native("/usr")); // without its separator
+        QCOMPARE(scripted.shown().at(1).title, native("/")); // but the root keeps its own
         // The real message box: the program's name its title, the text as it is; Enter
         // answers its default button, No; closed by an end request, it is cancelled.
         setDialogs(nullptr);

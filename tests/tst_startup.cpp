@@ -7,9 +7,6 @@
 #include "viewer/Usage.h"
 #include "viewer/basFindFile.h"
 
-#include <csignal>
-#include <unistd.h>
-
 using namespace basGeneral;
 
 // Lists are separated by spaces, paths relative to a test folder, the current directory,
@@ -29,16 +26,11 @@ struct Scenario {
 Q_DECLARE_METATYPE(Scenario)
 static void row(const char* name, const Scenario& scenario) { QTest::newRow(name) << scenario; }
 
-// The ways to close the window; nullptr when the program ended at start-up.
+// The ways to close the window, with the system's in Support.h; nullptr when the program
+// ended at start-up.
 static void escape(frmLumra& viewer) { QTest::keyClick(&viewer, Qt::Key_Escape); }
 static void menuExit(frmLumra& viewer) { viewer.mnuExit_Click(); }
 static void closeBox(frmLumra& viewer) { viewer.close(); }
-static void sigterm(frmLumra&) { ::raise(SIGTERM); }
-static void sessionEnd(frmLumra&)
-{
-    int none = 0; // no test can make a session manager, and the close never looks at it
-    emit qGuiApp->commitDataRequest(reinterpret_cast<QSessionManager&>(none));
-}
 
 // The tables below: one row a line, "name: input | output", or "name: bounds | input |
 // output" for the sort; names are joined by spaces.
@@ -49,21 +41,19 @@ static void table(const QByteArray& lines)
         QTest::newRow(line.left(line.indexOf(':')).constData())
             << line.mid(line.indexOf(':') + 1).trimmed().split('|');
 }
-// The picture list below folder, the entry current marked "*".
+// The picture list below folder, the entry current marked "*", its separators "/".
 static QByteArray listing(const std::string& folder, std::int32_t current = 0)
 {
     QByteArrayList found;
     for (std::int32_t i = 1; i <= PictureCount(); ++i)
         found << QByteArray::fromStdString(PicturePaths.at(i).substr(folder.size()))
                 + (i == current ? "*" : "");
-    return found.join(' ');
+    return found.join(' ').replace(QDir::separator().toLatin1(), '/');
 }
 
 class StartupTest : public QObject {
     Q_OBJECT
 private slots:
-    // As under nohup: a signal ignored from the start must stay ignored.
-    void initTestCase() { std::signal(SIGHUP, SIG_IGN); }
     void init() { PicturePaths.clear(); }
     void scenarios_data();
     void scenarios();
@@ -159,7 +149,7 @@ void StartupTest::scenarios_data()
     row("a lone picture in a folder that cannot be listed",
         { "locked/p.png locked/q.png", "locked/p.png", "locked/p.png*", sessionEnd });
     row("the saved folder, sorted by bytes",
-        { "p/b.png p/B.png p/a.bmp", "", "p/B.png* p/a.bmp p/b.png", sigterm, 0, 0, "@/p" });
+        { "p/b.png p/C.png p/a.bmp", "", "p/C.png* p/a.bmp p/b.png", endRequest, 0, 0, "@/p" });
     row("a missing folder given: reported, then the current directory",
         { "y.png x.png", "gone", "x.png* y.png", closeBox, 1 });
     row("saved folder missing, prompt cancelled: goes on; Select Folder unsorted",
@@ -168,11 +158,11 @@ void StartupTest::scenarios_data()
         { "c/b.png c/a.png", "", "c/a.png* c/b.png", closeBox, 0, 1, "-", "@/c" });
     row("first run cancelled: the program ends", { "", "", "", nullptr, 0, 1, "-", "-" });
     row("an end request in the invalid-name message: no more dialogs",
-        { "", "x y", "", sigterm, 1, 0, "-", "@/c", 1 });
+        { "", "x y", "", endRequest, 1, 0, "-", "@/c", 1 });
     row("the session's end in the no-pictures message: no folder prompt",
         { "", "", "", sessionEnd, 1, 0, "@/gone", "", 1 });
     row("an end request in the first-run prompt: the answer not taken",
-        { "c/a.png", "", "", sigterm, 0, 1, "-", "@/c", 1 });
+        { "c/a.png", "", "", endRequest, 0, 1, "-", "@/c", 1 });
 }
 
 void StartupTest::scenarios()
@@ -193,20 +183,14 @@ void StartupTest::scenarios()
         shown.answerFolder(answer == "-" ? QString() : answer);
     std::vector<std::string> commandLine;
     for (const QString& argument : items(s.arguments))
-        commandLine.push_back(world.path(argument.toStdString()));
+        commandLine.push_back(world.path(QDir::toNativeSeparators(argument).toStdString()));
     frmLumra viewer(commandLine);
     QSignalSpy unloaded(&viewer, &frmLumra::unloaded);
-    viewer.endWithSession();
     shown.whileOpen([&, open = 0](const QString&) mutable {
         if (++open == s.endIn)
             s.close(viewer), (void)QTest::qWaitFor([&] { return viewer.isUnloaded(); });
     });
-    // Root reads any folder, so the locked one is read as another user.
-    const bool locked = isThere(world.path("locked"))
-        && ::chmod(world.path("locked").c_str(), 0311) == 0
-        && ::chmod(world.path().c_str(), 0711) == 0 && ::geteuid() == 0 && ::seteuid(65534) == 0;
-    viewer.Form_Load();
-    QVERIFY(!locked || ::seteuid(0) == 0);
+    startUp(viewer, world.path("locked"));
     if (shown.count(ScriptedDialogs::Kind::Folder) < items(s.answers).size())
         viewer.mnuOptionsSelectFolder_Click();
 
@@ -222,7 +206,6 @@ void StartupTest::scenarios()
 
     // The close saves the options, here one changed, once whichever way it comes; after the
     // end of the program no close runs.
-    QVERIFY(std::signal(SIGHUP, SIG_IGN) == SIG_IGN);
     viewer.mnuOptionsSorted_Click();
     (s.close && !s.endIn ? s.close : closeBox)(viewer);
     const int closes = viewer.hasEnded() ? 0 : 1;

@@ -153,7 +153,7 @@ private slots:
             IntervalTimer& timer = *w.tmrTimer;
             note(w.CurrentIndex() != 3, QStringLiteral("at %1").arg(w.CurrentIndex()));
             note(title != "untouched", title.isEmpty() ? "untitled" : "shows " + title);
-            note(!isThere(third), "gone");
+            note(!std::filesystem::exists(std::filesystem::symlink_status(third)), "gone");
             note(PictureCount() >= 3 && PicturePaths.at(3).empty(), "emptied");
             for (const auto& [on, name] : { std::pair { !o.Sorted, "unsorted" },
                      { o.Reverse, "reverse" }, { o.AutoAdvance, "auto" },

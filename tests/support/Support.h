@@ -22,6 +22,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <bit>
+#include <csignal>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +31,7 @@
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 inline QByteArray readAll(const QString& path)
 {
@@ -43,10 +45,33 @@ inline bool writeFile(const QString& path, const QByteArray& content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
-inline bool isThere(const std::string& path)
+// The system's end of the viewer, for a test's table of the ways it closes: the end of the
+// session, and the request that the program end (system/EndRequests), SIGTERM, which Windows
+// makes only through the session.
+inline void sessionEnd(frmLumra&)
 {
-    return std::filesystem::exists(std::filesystem::symlink_status(path));
+    int none = 0; // no test can make a session manager, and the close never looks at it
+    emit qGuiApp->commitDataRequest(reinterpret_cast<QSessionManager&>(none));
 }
+// The viewer's start-up, ending with the session, as the system may start it: under nohup,
+// the hang-up signal ignored from the start, which must stay ignored; and with the folder
+// locked, when there is one, so that it cannot be listed. Windows has no such signal, no
+// folder mode that hides the names from their owner and no other user to become.
+#ifdef _WIN32
+inline void endRequest(frmLumra& viewer) { sessionEnd(viewer); }
+inline void startUp(frmLumra& w, const std::string&) { w.endWithSession(), w.Form_Load(); }
+#else
+inline void endRequest(frmLumra&) { ::raise(SIGTERM); }
+inline void startUp(frmLumra& viewer, const std::string& locked)
+{
+    std::signal(SIGHUP, SIG_IGN), viewer.endWithSession();
+    // Root reads any folder, so the viewer starts as another user, who can reach the pictures.
+    ::chmod((locked + "/..").c_str(), 0711);
+    const bool other = !::chmod(locked.c_str(), 0311) && !::geteuid() && !::seteuid(65534);
+    viewer.Form_Load();
+    QVERIFY((!other || !::seteuid(0)) && std::signal(SIGHUP, SIG_IGN) == SIG_IGN);
+}
+#endif
 
 // Colours alike within what JPEG and scaling change.
 inline bool near(QColor a, QColor b, int tolerance = 40)
