@@ -107,7 +107,7 @@ private slots:
     // word of a usage reply, or the invalid items after "?", then the names taken.
     void arguments_data()
     {
-        table("help: --help | Usage:\n"
+        table("help, short: -h | Usage:\n"
               "version: -V | Lumra\n"
               "a quoted name with spaces, then another: @/My Pictures^@/B | @/My Pictures @/B\n"
               "unquoted, the whole line names a file: @/My^Pictures/1.jpg | @/My Pictures/1.jpg\n"
