@@ -33,7 +33,10 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 limit=(-max_total_time="$seconds")
 work="$build/fuzz-run/$seconds-seconds"
 if [ -n "${LUMRA_FUZZ_RUNS:-}" ]; then
-    limit=(-runs="$LUMRA_FUZZ_RUNS")
+    # A long count runs in worker processes, one a core, each started afresh every few
+    # minutes (libFuzzer's fork mode); any finding of any kind still stops the run.
+    limit=(-runs="$LUMRA_FUZZ_RUNS" -fork="$(nproc)" -ignore_crashes=0 -ignore_ooms=0
+        -ignore_timeouts=0)
     work="$build/fuzz-run/$LUMRA_FUZZ_RUNS-runs"
 fi
 mkdir -p "$work"
@@ -72,6 +75,10 @@ for target in "${targets[@]}"; do
         "$corpus" >"$log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
         rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+        if [ -z "$runs" ]; then # the fork mode's last line: "#<runs>: ... exec/s <rate> ..."
+            runs=$(sed -n 's/^#\([0-9]*\): .*/\1/p' "$log" | tail -1)
+            rate=$(sed -n 's/^#[0-9]*: .* exec\/s \([0-9]*\) .*/\1/p' "$log" | tail -1)
+        fi
         echo "fuzz $target: $runs executions ($rate per second), nothing found"
     else
         status=1
