@@ -75,9 +75,10 @@ for target in "${targets[@]}"; do
         "$corpus" >"$log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
         rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
-        if [ -z "$runs" ]; then # the fork mode's last line: "#<runs>: ... exec/s <rate> ..."
+        if [ -z "$runs" ]; then # the fork mode's last line: "#<runs>: ... time: <seconds>s ..."
             runs=$(sed -n 's/^#\([0-9]*\): .*/\1/p' "$log" | tail -1)
-            rate=$(sed -n 's/^#[0-9]*: .* exec\/s \([0-9]*\) .*/\1/p' "$log" | tail -1)
+            time=$(sed -n 's/^#[0-9]*: .* time: \([0-9]*\)s .*/\1/p' "$log" | tail -1)
+            rate=$((runs / (time > 0 ? time : 1)))
         fi
         echo "fuzz $target: $runs executions ($rate per second), nothing found"
     else
